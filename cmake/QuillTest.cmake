@@ -1,0 +1,19 @@
+# quill_add_test(NAME name SOURCES ... LIBS ... [LABELS fast|gui ...])
+# One GoogleTest executable, registered with CTest; tests run headless.
+find_package(GTest REQUIRED)
+include(GoogleTest)
+
+function(quill_add_test)
+  cmake_parse_arguments(T "" "NAME" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${T_NAME} ${T_SOURCES})
+  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
+  set_target_properties(${T_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  if(NOT T_LABELS)
+    set(T_LABELS fast)
+  endif()
+  gtest_discover_tests(${T_NAME}
+    DISCOVERY_MODE PRE_TEST
+    PROPERTIES LABELS "${T_LABELS}"
+               ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QUILL_PROGRAM_DIR=${QUILL_PROGRAM_DIR};QUILL_BINARY_DIR=${CMAKE_BINARY_DIR};QUILL_SOURCE_DIR=${CMAKE_SOURCE_DIR}"
+               SKIP_RETURN_CODE 77)
+endfunction()

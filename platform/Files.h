@@ -1,0 +1,29 @@
+// File access as the layer's own code sees it. Every read and replacement of a whole file
+// goes through one seam, so a test can refuse a write that root would be allowed.
+#pragma once
+#include <string>
+
+class TFileSystem {
+public:
+    virtual ~TFileSystem() = default;
+    enum class TReadResult { Read, Missing, Failed };
+    // Reads the whole file into Data (empty unless Read). Missing: nothing is at Path;
+    // Failed: something is there (a folder, an unreadable file) that could not be read.
+    virtual TReadResult ReadWholeFile(const std::string& Path, std::string& Data);
+    // Replaces the file with Data all at once: a complete new file is written beside it and
+    // renamed over it, keeping the old file's permissions; a symbolic link keeps naming the
+    // same link and the file it points to is replaced. False, with the old file exactly as
+    // it was, when that cannot be done.
+    virtual bool ReplaceWholeFile(const std::string& Path, const std::string& Data);
+};
+
+// The seam: the file system in force (never null). SetFileSystem(nullptr) restores the real one.
+TFileSystem& FileSystem();
+void SetFileSystem(TFileSystem* Fs);
+
+// The platform's fixed "Windows folder": a path that is not a full path names a file in it.
+// Tests may move it with SetWindowsDirectory; "" restores the fixed one.
+std::string GetWindowsDirectoryA();
+void SetWindowsDirectory(const std::string& Dir);
+// Path itself when it starts with "/", else the file of that name in the Windows folder.
+std::string ResolveProfilePath(const std::string& Path);

@@ -1,0 +1,37 @@
+// The class library's error type and the few run-time helpers the programs use.
+#pragma once
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+// The class library's base error: carries a message text that the application
+// object shows when no handler catches it.
+class Exception : public std::runtime_error {
+public:
+    explicit Exception(const std::string& Msg) : std::runtime_error(Msg) {}
+    std::string Message() const { return what(); }
+};
+
+// Raised by TIniFile when its changes cannot reach the disk.
+class EIniFileException : public Exception {
+public:
+    using Exception::Exception;
+};
+
+// The file-name part of a path: everything after the last "/".
+std::string ExtractFileName(const std::string& Path);
+// The folder part of a path, with its trailing "/" (empty when there is none).
+std::string ExtractFilePath(const std::string& Path);
+// True when Path names an existing regular file (a folder is no file).
+bool FileExists(const std::string& Path);
+// ASCII-only case mapping: bytes above 127 are kept as they are.
+std::string LowerCase(const std::string& S);
+std::string UpperCase(const std::string& S);
+bool SameText(const std::string& A, const std::string& B);
+// Decimal with optional sign, or hexadecimal after "0x", "0X" or "$" (up to 32 bits,
+// wrapping as the class library does); anything else, or a value that does not fit,
+// gives Default.
+int32_t StrToIntDef(const std::string& S, int32_t Default);
+std::string IntToStr(int64_t Value);
+// Value in upper-case hexadecimal, at least Digits digits.
+std::string IntToHex(uint32_t Value, int Digits);

@@ -1,0 +1,63 @@
+#include "TestSupport.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+int TRecordingDialogs::ShowMessage(const TMessageRequest& Request)
+{
+    Messages.push_back(Request);
+    if (OnMessage) OnMessage(Request);
+    if (Answers.empty()) return Request.EscapeResult;
+    const int a = Answers.front();
+    Answers.pop_front();
+    return a;
+}
+
+bool TRecordingDialogs::ExecuteFileDialog(TFileDialog& Dialog)
+{
+    FileDialogs.push_back(Dialog);
+    if (FileAnswers.empty()) return false;
+    const std::string a = FileAnswers.front();
+    FileAnswers.pop_front();
+    if (a.empty()) return false;
+    Dialog.FileName = a;
+    return true;
+}
+
+std::vector<std::string> TRecordingDialogs::Texts() const
+{
+    std::vector<std::string> t;
+    for (const auto& m : Messages) t.push_back(m.Text);
+    return t;
+}
+
+TTempDir::TTempDir()
+{
+    std::string tmpl = (std::filesystem::temp_directory_path() / "quill-test-XXXXXX").string();
+    if (!::mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
+    FPath = tmpl;
+}
+
+TTempDir::~TTempDir()
+{
+    std::error_code ec;
+    std::filesystem::permissions(FPath, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
+    std::filesystem::remove_all(FPath, ec);
+}
+
+std::string ReadFileText(const std::string& Path)
+{
+    std::ifstream in(Path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void WriteFileText(const std::string& Path, const std::string& Text)
+{
+    std::ofstream out(Path, std::ios::binary | std::ios::trunc);
+    out << Text;
+}

@@ -1,0 +1,56 @@
+// Stand-ins the tests put behind the layer's seams.
+#pragma once
+#include "Dialogs.h"
+#include "Files.h"
+
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+// Records every message box and file dialog and answers them from queues; an unanswered
+// message box gets its escape result, an unanswered file dialog is cancelled.
+class TRecordingDialogs : public TDialogSeam {
+public:
+    TRecordingDialogs() { SetDialogSeam(this); }
+    ~TRecordingDialogs() override { SetDialogSeam(nullptr); }
+
+    int ShowMessage(const TMessageRequest& Request) override;
+    bool ExecuteFileDialog(TFileDialog& Dialog) override;
+
+    std::vector<TMessageRequest> Messages;
+    std::vector<TFileDialog> FileDialogs;  // as the program set them up
+    std::deque<int> Answers;               // results for the next message boxes
+    std::deque<std::string> FileAnswers;   // "" cancels
+    std::function<void(const TMessageRequest&)> OnMessage; // runs while the box is "open"
+
+    std::vector<std::string> Texts() const;
+};
+
+// The real file system, but with writes refused (the old file left as it is).
+class TRefusingFileSystem : public TFileSystem {
+public:
+    TRefusingFileSystem() { SetFileSystem(this); }
+    ~TRefusingFileSystem() override { SetFileSystem(nullptr); }
+    bool ReplaceWholeFile(const std::string&, const std::string&) override
+    {
+        ++Refused;
+        return false;
+    }
+    int Refused = 0;
+};
+
+// A fresh folder under the build's temporary area, removed with the object.
+class TTempDir {
+public:
+    TTempDir();
+    ~TTempDir();
+    const std::string& Path() const { return FPath; }
+    std::string File(const std::string& Name) const { return FPath + "/" + Name; }
+
+private:
+    std::string FPath;
+};
+
+std::string ReadFileText(const std::string& Path);
+void WriteFileText(const std::string& Path, const std::string& Text);
