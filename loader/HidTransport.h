@@ -1,0 +1,39 @@
+// The loader's link to the USB keypad: binds "HID.DLL" and "SETUPAPI.DLL" at run time, finds
+// the keypad by vendor and product id among the present HID interfaces and carries one byte
+// per feature report. Free routines over module state, one device per process.
+#pragma once
+#include "Devices.h"
+#include "KeypadProtocol.h"
+
+#include <array>
+#include <cstdint>
+
+// The identities looked for; any other selector looks for vendor and product 0.
+constexpr Byte kpFeatureReport = 1;
+constexpr uint16_t KeypadVendorId = 0x16C0;
+constexpr uint16_t KeypadProductId = 0x0607;
+
+// Report id 0x00 (hidapi's "no numbered reports"), 0x01, the byte carried, three zeros.
+using TKeypadFeatureReport = std::array<Byte, 6>;
+TKeypadFeatureReport KeypadFeatureReport(Byte Carried);
+
+extern bool HidApiLoaded;
+extern HANDLE KeypadHandle;
+extern uint16_t WantedVendorId;
+extern uint16_t WantedProductId;
+
+void SelectDeviceIds(Byte Profile);
+// True = failed: a library or one of the eight entry points is missing (libraries loaded so
+// far are freed again). Returns false at once when already bound.
+bool LoadHidApi();
+void UnloadHidApi();
+// True when the first present interface with the wanted ids is open in KeypadHandle. Binds
+// the libraries first when needed; a missing library counts as no keypad. The search never
+// writes outside a detail block it allocated: an interface whose detail cannot be had whole
+// is passed over.
+bool FindKeypadDevice();
+// True = failed. Sends one byte (nothing, and false, unless the keypad's ids are wanted),
+// then pauses 10 ms whatever the result.
+bool SendFeatureByte(Byte B);
+// Closes the device and unbinds the libraries; runs once per download.
+void CloseKeypadDevice();

@@ -1,0 +1,251 @@
+#include "SplashForm.h"
+
+#include "DefinitionReader.h"
+#include "Devices.h"
+#include "Forms.h"
+#include "HidTransport.h"
+#include "QtDialogs.h"
+#include "SysUtils.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFrame>
+#include <QLabel>
+#include <QPainter>
+#include <QPixmap>
+#include <QProgressBar>
+#include <QScreen>
+
+#include <unistd.h>
+
+#include <climits>
+
+namespace {
+
+const char* const VersionText = "5.50";
+
+QLabel* MakeLabel(QWidget* Parent, const char* Name, const QRect& Box, const char* Text, bool Bold = false)
+{
+    auto* l = new QLabel(QString::fromUtf8(Text), Parent);
+    l->setObjectName(Name);
+    l->setGeometry(Box);
+    // A caption grows to the right with its text, as the class library's auto-sized labels do.
+    l->setMinimumWidth(Box.width());
+    QFont f = l->font();
+    f.setBold(Bold);
+    l->setFont(f);
+    return l;
+}
+
+QFrame* MakeBevel(QWidget* Parent, const char* Name, const QRect& Box)
+{
+    auto* b = new QFrame(Parent);
+    b->setObjectName(Name);
+    b->setGeometry(Box);
+    b->setFrameStyle(QFrame::Box | QFrame::Raised);
+    b->lower();
+    return b;
+}
+
+void SetText(QLabel* Label, const std::string& Text)
+{
+    Label->setText(QString::fromStdString(Text));
+    Label->adjustSize();
+}
+
+QPixmap Picture()
+{
+    QPixmap p(201, 57);
+    p.fill(Qt::white);
+    QPainter painter(&p);
+    QFont f("Sans Serif");
+    f.setPixelSize(26);
+    f.setBold(true);
+    painter.setFont(f);
+    painter.setPen(QColor(0, 0, 128));
+    painter.drawText(p.rect(), Qt::AlignCenter, "Quillboard");
+    return p;
+}
+
+std::string ProgramPath(const char* Argv0)
+{
+    char buffer[PATH_MAX];
+    ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    return n > 0 ? std::string(buffer, size_t(n)) : std::string(Argv0 ? Argv0 : "");
+}
+
+} // namespace
+
+TForm2::TForm2(std::vector<std::string> Params, QWidget* Parent) : QWidget(Parent), FParams(std::move(Params))
+{
+    setObjectName("Form2");
+    setWindowTitle("Keyburn - USB/PS2 Keypad Programmer");
+    CreateParams();
+    setFixedSize(321, 231);
+    setAutoFillBackground(true);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, Qt::white);
+    pal.setColor(QPalette::WindowText, Qt::black);
+    setPalette(pal);
+    QFont font("MS Sans Serif");
+    font.setPixelSize(11);
+    setFont(font);
+
+    Bevel2 = MakeBevel(this, "Bevel2", {8, 4, 305, 65});
+    Image1 = new QLabel(this);
+    Image1->setObjectName("Image1");
+    Image1->setGeometry(60, 8, 201, 57);
+    Image1->setPixmap(Picture());
+    Label6 = MakeLabel(this, "Label6", {95, 72, 125, 13}, "Keyburn59x - Version x.yz");
+    Label6->setAlignment(Qt::AlignHCenter);
+    lblNoMoveMouse = MakeLabel(this, "lblNoMoveMouse", {43, 90, 232, 13}, "Do not move the mouse during download", true);
+    QPalette blue = lblNoMoveMouse->palette();
+    blue.setColor(QPalette::WindowText, Qt::blue);
+    lblNoMoveMouse->setPalette(blue);
+    lblNoMoveMouse->hide();
+    Bevel1 = MakeBevel(this, "Bevel1", {8, 112, 305, 57});
+    Label4 = MakeLabel(this, "Label4", {16, 118, 58, 13}, "Keypad File:");
+    Label5 = MakeLabel(this, "Label5", {120, 118, 9, 13}, "--", true);
+    lblKeypadPort = MakeLabel(this, "lblKeypadPort", {16, 134, 64, 13}, "Keypad Port: ");
+    lblPort = MakeLabel(this, "lblPort", {120, 134, 9, 13}, "--", true);
+    Label7 = MakeLabel(this, "Label7", {16, 150, 81, 13}, "Download Delay:");
+    lblDownloadDelay = MakeLabel(this, "lblDownloadDelay", {120, 150, 9, 13}, "--", true);
+    Bevel3 = MakeBevel(this, "Bevel3", {8, 176, 305, 50});
+    Label1 = MakeLabel(this, "Label1", {16, 184, 98, 13}, "Download  Progress:");
+    Label2 = MakeLabel(this, "Label2", {120, 184, 9, 13}, "  ", true);
+    ProgressBar1 = new QProgressBar(this);
+    ProgressBar1->setObjectName("ProgressBar1");
+    ProgressBar1->setGeometry(16, 200, 289, 16);
+    ProgressBar1->setRange(0, 100);
+    ProgressBar1->setValue(0);
+    ProgressBar1->setTextVisible(false);
+    FileOpenDialog.Filter = "Keypad Files (*.ckd)|*.ckd|All Files (*.*)|*.*";
+    FileOpenDialog.Title = "Keyburn - Choose Keypad File";
+
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+
+    FormCreate();
+}
+
+void TForm2::CreateParams()
+{
+    // No title bar: the window is a splash the user cannot move or close during a download.
+    setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
+}
+
+void TForm2::Repaint()
+{
+    repaint();
+    // Only painting and the window system's own work: the window takes no input.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void TForm2::ShowAndRepaint()
+{
+    show();
+    Repaint();
+}
+
+void TForm2::FormCreate()
+{
+    SetText(Label6, std::string("Keyburn591 - Version ") + VersionText);
+    if (FParams.size() > 1) {
+        // The editor passes the path unquoted: blanks in it split it into arguments.
+        FPath = FParams[1];
+        for (size_t k = 2; k < FParams.size(); ++k) FPath += " " + FParams[k];
+    } else {
+        ShowAndRepaint();
+        FileOpenDialog.InitialDir = ExtractFilePath(FParams.empty() ? "" : FParams[0]) + "Macro Files";
+        if (!FileOpenDialog.Execute()) {
+            SetText(Label5, "Error -- No keypad file specified!");
+            ShowAndRepaint();
+            Sleep(3500);
+            return;
+        }
+        FPath = FileOpenDialog.FileName;
+    }
+    SetText(Label5, ExtractFileName(FPath));
+    ShowAndRepaint();
+
+    if (ReadKeypadFile(FPath) != 0) {
+        SetText(Label2, "Error -- Bad or missing keypad file!");
+        ShowAndRepaint();
+        Sleep(3500);
+        return;
+    }
+    SetText(lblDownloadDelay, IntToStr(DownloadDelay) + "ms");
+    SetText(lblPort, "USB (5.1+)");
+    Repaint();
+
+    SelectDeviceIds(kpFeatureReport);
+    KeypadFound = FindKeypadDevice();
+    if (!KeypadFound) {
+        SetText(Label2, "Keypad or driver not found!");
+        Repaint();
+        Sleep(3500);
+        return;
+    }
+    BytesPerStep = (ProgressTotal + 24) / 25;
+    ProgressCounter = 0;
+    for (Byte b : DownloadStream())
+        if (SendKeypadByte(b)) return;
+
+    ProgressBar1->setValue(100);
+    SetText(Label2, "Done!");
+    CloseKeypadDevice();
+    Repaint();
+    Sleep(500);
+    FSucceeded = true;
+}
+
+bool TForm2::SendKeypadByte(Byte B)
+{
+    if (SendFeatureByte(B)) {
+        SetText(Label2, "Keypad send timeout!");
+        ShowAndRepaint();
+        Sleep(3500);
+        CloseKeypadDevice();
+        return true;
+    }
+    // A negative delay from a hand-edited file gives no pause rather than an endless one.
+    if (DownloadDelay > 0) Sleep(static_cast<uint32_t>(DownloadDelay));
+    if (++ProgressCounter < BytesPerStep) return false;
+    ProgressCounter = 0;
+    if (ProgressBar1->value() < 99) {
+        ProgressBar1->setValue(std::min(ProgressBar1->value() + ProgressStep, 100));
+        Repaint();
+        Sleep(25);
+    }
+    return false;
+}
+
+void TForm2::FormClose(TCloseAction& Action)
+{
+    Action = caFree;
+}
+
+void TForm2::closeEvent(QCloseEvent* Event)
+{
+    TCloseAction action = caHide;
+    FormClose(action);
+    // The form's owner frees it when the run returns; closing only takes it off the screen.
+    Event->accept();
+}
+
+int WinMain(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    InstallQtDialogs();
+    Application.Title = "KeyburnUsb";
+    QApplication::setApplicationName(QString::fromStdString(Application.Title));
+    std::vector<std::string> params{ProgramPath(argc > 0 ? argv[0] : nullptr)};
+    // Qt has taken its own options out of argv; what is left are the loader's arguments.
+    for (int i = 1; i < argc; ++i) params.emplace_back(argv[i]);
+    bool succeeded = false;
+    RunGuarded([&] {
+        TForm2 form(params);
+        succeeded = form.Succeeded();
+    });
+    return succeeded ? 0 : 1;
+}
