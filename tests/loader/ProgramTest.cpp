@@ -1,0 +1,143 @@
+// The real Keyburn591 program, run against the virtual keypad through the library search path.
+#include "DefinitionReader.h"
+#include "SysUtils.h"
+#include "VirtualKeypad.h"
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+struct TRun {
+    int ExitStatus = -1;
+    double Seconds = 0;
+};
+
+// Runs the program with Args and the extra environment; -1 when it had to be killed.
+TRun RunLoader(const std::vector<std::string>& Args, const std::vector<std::pair<std::string, std::string>>& Env)
+{
+    const std::string program = ProgramDir() + "/Keyburn591";
+    auto start = std::chrono::steady_clock::now();
+    pid_t pid = fork();
+    if (pid == 0) {
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        for (const auto& [name, value] : Env) setenv(name.c_str(), value.c_str(), 1);
+        std::vector<char*> argv{const_cast<char*>(program.c_str())};
+        for (const std::string& a : Args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        execv(program.c_str(), argv.data());
+        _exit(127);
+    }
+    TRun run;
+    int status = 0;
+    for (int i = 0; i < 1200; ++i) {
+        if (waitpid(pid, &status, WNOHANG) == pid) {
+            run.ExitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    if (run.ExitStatus == -1 && waitpid(pid, &status, WNOHANG) == 0) {
+        kill(pid, SIGKILL);
+        waitpid(pid, &status, 0);
+    }
+    run.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return run;
+}
+
+class ProgramTest : public ::testing::Test {
+protected:
+    TVirtualKeypad Keypad;
+    std::string Path = Keypad.Dir.File("my keypad.ckd");
+    std::pair<std::string, std::string> Library(const std::string& Variant = "virtualhid")
+    {
+        return {"LD_LIBRARY_PATH", VirtualLibraryDir(Variant)};
+    }
+    std::vector<std::string> SplitPath() const { return {Keypad.Dir.Path() + "/my", "keypad.ckd"}; }
+    void SetUp() override
+    {
+        WriteFileText(Path, "[GLOBAL_PARAMETERS]\nCharacter_Pacing=2\n[KEY3]\nL1_MacroMode=2\nLevel_1_Codes=1cf01c\n"
+                            "[KEY4]\nKeyType=2\nLevel_2_Codes=12f012\n");
+        Keypad.SetDevices("16c0 0607\n");
+    }
+};
+
+TEST_F(ProgramTest, SendsTheWholeStreamOneFeatureReportPerByte)
+{
+    ASSERT_EQ(ReadKeypadFile(Path), 0);
+    const Bytes expected = DownloadStream();
+    TRun run = RunLoader(SplitPath(), {Library()});
+    EXPECT_EQ(run.ExitStatus, 0);
+    auto reports = Keypad.Reports();
+    ASSERT_EQ(reports.size(), expected.size());
+    for (size_t i = 0; i < reports.size(); ++i) {
+        EXPECT_EQ(reports[i].Bytes, (Bytes{0x00, 0x01, expected[i], 0x00, 0x00, 0x00})) << "byte " << i;
+        EXPECT_EQ(reports[i].Device, "virtual-hid/0");
+        // 10 ms after every report; the log's clock counts whole milliseconds.
+        if (i > 0) {
+            EXPECT_GE(reports[i].Milliseconds - reports[i - 1].Milliseconds, 9) << "byte " << i;
+        }
+    }
+}
+
+TEST_F(ProgramTest, EveryFailureExitsWithStatus1)
+{
+    struct Row {
+        const char* Name;
+        const char* Devices;
+        std::vector<std::pair<std::string, std::string>> Env;
+        size_t Received;
+    };
+    const std::string nohid = VirtualLibraryDir("virtualhid-missing") + "/libnohidlibrary.so";
+    const Row rows[] = {
+        {"keypad missing", "04b4 0a0a\n", {Library()}, 0},
+        {"library missing", "16c0 0607\n",
+         {Library(), {"LD_PRELOAD", nohid}, {"ASAN_OPTIONS", "verify_asan_link_order=0:detect_leaks=0"}}, 0},
+        {"entry point missing", "16c0 0607\n", {Library("virtualhid-nogetfeature")}, 0},
+        {"first header byte fails", "16c0 0607 feature-fails=1\n", {Library()}, 0},
+        {"download end fails", "16c0 0607 feature-fails=212\n", {Library()}, 211},
+    };
+    std::vector<std::thread> runs;
+    std::vector<TRun> results(std::size(rows));
+    // Each failure shows its text for 3.5 s; the cases run side by side, each with its own log.
+    for (size_t i = 0; i < std::size(rows); ++i) {
+        std::string devices = Keypad.Dir.File("devices" + std::to_string(i));
+        std::string log = Keypad.Dir.File("log" + std::to_string(i));
+        WriteFileText(devices, rows[i].Devices);
+        auto env = rows[i].Env;
+        env.push_back({"QUILL_VIRTUAL_HID_DEVICES", devices});
+        env.push_back({"QUILL_VIRTUAL_HID_LOG", log});
+        runs.emplace_back([&, i, env] { results[i] = RunLoader(SplitPath(), env); });
+    }
+    for (auto& t : runs) t.join();
+    for (size_t i = 0; i < std::size(rows); ++i) {
+        EXPECT_EQ(results[i].ExitStatus, 1) << rows[i].Name;
+        EXPECT_GE(results[i].Seconds, 3.5) << rows[i].Name;
+        std::string log = Keypad.Dir.File("log" + std::to_string(i));
+        size_t lines = 0;
+        if (FileExists(log)) {
+            std::string text = ReadFileText(log);
+            lines = size_t(std::count(text.begin(), text.end(), '\n'));
+        }
+        EXPECT_EQ(lines, rows[i].Received) << rows[i].Name;
+    }
+}
+
+TEST_F(ProgramTest, MissingDefinitionFileExitsWithStatus1)
+{
+    TRun run = RunLoader({Keypad.Dir.File("none.ckd")}, {Library()});
+    EXPECT_EQ(run.ExitStatus, 1);
+    EXPECT_TRUE(Keypad.Reports().empty());
+}
+
+} // namespace
