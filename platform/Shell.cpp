@@ -157,9 +157,9 @@ std::string TProcessLauncher::FindProgram(const std::string& Name)
     size_t start = 0;
     for (;;) {
         const size_t end = path.find(':', start);
-        std::string dir = path.substr(start, end == std::string::npos ? std::string::npos : end - start);
-        if (dir.empty()) dir = ".";
-        std::string candidate = dir;
+        const size_t len = (end == std::string::npos ? path.size() : end) - start;
+        // An empty entry is the current folder.
+        std::string candidate = len == 0 ? std::string(".") : path.substr(start, len);
         candidate.append("/").append(Name);
         if (IsExecutableFile(candidate)) return candidate;
         if (end == std::string::npos) return "";
