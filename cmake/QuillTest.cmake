@@ -11,9 +11,13 @@ function(quill_add_test)
   if(NOT T_LABELS)
     set(T_LABELS fast)
   endif()
+  # Where the build put things, for tests that run the real programs. (Discovered tests
+  # take one environment entry only, so these travel as definitions.)
+  target_compile_definitions(${T_NAME} PRIVATE
+    QUILL_TEST_BINARY_DIR="${CMAKE_BINARY_DIR}"
+    QUILL_TEST_PROGRAM_DIR="${QUILL_PROGRAM_DIR}"
+    QUILL_TEST_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
   gtest_discover_tests(${T_NAME}
     DISCOVERY_MODE PRE_TEST
-    PROPERTIES LABELS "${T_LABELS}"
-               ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QUILL_PROGRAM_DIR=${QUILL_PROGRAM_DIR};QUILL_BINARY_DIR=${CMAKE_BINARY_DIR};QUILL_SOURCE_DIR=${CMAKE_SOURCE_DIR}"
-               SKIP_RETURN_CODE 77)
+    PROPERTIES LABELS "${T_LABELS}" ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
 endfunction()
