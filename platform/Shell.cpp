@@ -71,7 +71,9 @@ HINSTANCE ResultOfStart(int Error, HINSTANCE WhenMissing)
 
 void MarkAllCloseOnExec(long MaxFd)
 {
+#ifdef SYS_close_range
     if (::syscall(SYS_close_range, 3U, ~0U, CLOSE_RANGE_CLOEXEC) == 0) return;
+#endif
     for (long fd = 3; fd < MaxFd; ++fd) ::fcntl(static_cast<int>(fd), F_SETFD, FD_CLOEXEC);
 }
 
