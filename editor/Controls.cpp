@@ -1,0 +1,126 @@
+#include "Controls.h"
+
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QSignalBlocker>
+#include <qdrawutil.h>
+
+TSpeedButton::TSpeedButton(QWidget* Parent) : QAbstractButton(Parent)
+{
+    setFocusPolicy(Qt::NoFocus); // speed buttons never take the keyboard focus
+    connect(this, &QAbstractButton::clicked, this, &TSpeedButton::Clicked);
+}
+
+void TSpeedButton::Clicked()
+{
+    if (GroupIndex != 0) SetDown(AllowAllUp ? !FDown : true);
+    emit Click();
+}
+
+void TSpeedButton::SetDown(bool Value)
+{
+    if (GroupIndex == 0 || Value == FDown) return;
+    if (!Value && !AllowAllUp) return;
+    FDown = Value;
+    if (FDown && parentWidget()) {
+        for (TSpeedButton* b : parentWidget()->findChildren<TSpeedButton*>(Qt::FindDirectChildrenOnly)) {
+            if (b != this && b->GroupIndex == GroupIndex && b->FDown) {
+                b->FDown = false;
+                b->update();
+            }
+        }
+    }
+    update();
+}
+
+void TSpeedButton::SetGlyph(const QPixmap& Picture)
+{
+    FGlyph = Picture;
+    update();
+}
+
+void TSpeedButton::mousePressEvent(QMouseEvent* E)
+{
+    emit MouseDown(E->button(), E->modifiers(), E->position().toPoint());
+    if (E->button() == Qt::RightButton) {
+        E->accept();
+        if (PopupMenu) PopupMenu->popup(E->globalPosition().toPoint());
+        return;
+    }
+    QAbstractButton::mousePressEvent(E);
+}
+
+void TSpeedButton::contextMenuEvent(QContextMenuEvent* E)
+{
+    E->accept(); // the right button press has already opened the popup
+}
+
+void TSpeedButton::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    const bool sunken = FDown || isDown();
+    const QRect r = rect();
+    p.fillRect(r, palette().button());
+    if (!FGlyph.isNull()) {
+        const QSize g = FGlyph.deviceIndependentSize().toSize();
+        QPoint at((r.width() - g.width()) / 2, (r.height() - g.height()) / 2);
+        if (sunken) at += QPoint(1, 1);
+        p.drawPixmap(at, FGlyph);
+    }
+    if (!text().isEmpty()) {
+        p.setPen(isEnabled() ? palette().color(QPalette::ButtonText) : palette().color(QPalette::Mid));
+        p.drawText(r.translated(sunken ? 1 : 0, sunken ? 1 : 0), Qt::AlignCenter, text());
+    }
+    if (FDown) p.fillRect(r.adjusted(1, 1, -1, -1), QColor(0, 0, 60, 70));
+    qDrawShadePanel(&p, r, palette(), sunken, 1);
+}
+
+TTabControl::TTabControl(const QStringList& TabCaptions, QWidget* Parent) : QWidget(Parent), FTabs(new QTabBar(this))
+{
+    FTabs->setObjectName("Tabs");
+    FTabs->setDrawBase(false);
+    FTabs->setExpanding(false);
+    FTabs->setFocusPolicy(Qt::TabFocus);
+    for (const QString& c : TabCaptions) FTabs->addTab(c);
+    connect(FTabs, &QTabBar::currentChanged, this, [this] {
+        if (!FQuiet) emit Change();
+    });
+}
+
+void TTabControl::SetTabIndex(int Index)
+{
+    FQuiet = true;
+    FTabs->setCurrentIndex(Index);
+    FQuiet = false;
+}
+
+int TTabControl::PageTop() const
+{
+    return FTabs->sizeHint().height();
+}
+
+void TTabControl::resizeEvent(QResizeEvent*)
+{
+    FTabs->setGeometry(2, 0, width() - 4, PageTop());
+}
+
+void TTabControl::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    qDrawShadePanel(&p, QRect(0, PageTop() - 1, width(), height() - PageTop() + 1), palette(), false, 1);
+}
+
+void SetColor(QWidget* Control, const QColor& Color)
+{
+    QPalette pal = Control->palette();
+    pal.setColor(QPalette::Window, Color);
+    Control->setPalette(pal);
+    Control->setAutoFillBackground(true);
+}
+
+QColor ColorOf(const QWidget* Control)
+{
+    return Control->palette().color(QPalette::Window);
+}

@@ -1,0 +1,76 @@
+// The few class-library controls the main window relies on, where Qt's own behave otherwise:
+// a speed button with grouped down states and a tab strip whose index can be set quietly.
+#pragma once
+#include <QAbstractButton>
+#include <QColor>
+#include <QPixmap>
+#include <QTabBar>
+#include <QWidget>
+
+class QMenu;
+
+// A flat picture button. GroupIndex 0: no down state. Buttons with the same parent and the
+// same non-zero GroupIndex form a group in which at most one is down; with AllowAllUp false
+// exactly one stays down and a click on it keeps it down, with AllowAllUp true (a group of
+// one) a click toggles it.
+class TSpeedButton : public QAbstractButton {
+    Q_OBJECT
+public:
+    explicit TSpeedButton(QWidget* Parent);
+
+    int Tag = 0;
+    int GroupIndex = 0;
+    bool AllowAllUp = false;
+    QMenu* PopupMenu = nullptr; // opened by the right mouse button, after MouseDown
+
+    bool Down() const { return FDown; }
+    // Sets the look only: no Click is emitted. In an exclusive group the others go up, and
+    // the one down button cannot be put up.
+    void SetDown(bool Value);
+    const QPixmap& Glyph() const { return FGlyph; }
+    void SetGlyph(const QPixmap& Picture);
+
+signals:
+    // A click by the mouse or by click(): the down state has already changed.
+    void Click();
+    void MouseDown(Qt::MouseButton Button, Qt::KeyboardModifiers Shift, QPoint Pos);
+
+protected:
+    void mousePressEvent(QMouseEvent* E) override;
+    void contextMenuEvent(QContextMenuEvent* E) override;
+    void paintEvent(QPaintEvent* E) override;
+    QSize sizeHint() const override { return {23, 22}; }
+
+private:
+    void Clicked();
+    bool FDown = false;
+    QPixmap FGlyph;
+};
+
+// A tab strip over a framed page that holds other controls. Change runs only when the
+// user picks another tab; SetTabIndex from code runs nothing.
+class TTabControl : public QWidget {
+    Q_OBJECT
+public:
+    TTabControl(const QStringList& TabCaptions, QWidget* Parent);
+    int TabIndex() const { return FTabs->currentIndex(); }
+    void SetTabIndex(int Index);
+    QTabBar* Tabs() const { return FTabs; }
+    // Top of the page area, below the tabs.
+    int PageTop() const;
+
+signals:
+    void Change();
+
+protected:
+    void paintEvent(QPaintEvent* E) override;
+    void resizeEvent(QResizeEvent* E) override;
+
+private:
+    QTabBar* FTabs;
+    bool FQuiet = false;
+};
+
+// A control's background colour, as the class library's Color property.
+void SetColor(QWidget* Control, const QColor& Color);
+QColor ColorOf(const QWidget* Control);

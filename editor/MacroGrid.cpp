@@ -1,0 +1,279 @@
+#include "MacroGrid.h"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollBar>
+
+#include <algorithm>
+#include <cmath>
+
+uint16_t VirtualKeyFromQt(int QtKey)
+{
+    switch (QtKey) {
+    case Qt::Key_Backspace: return 8;
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab: return 9;
+    case Qt::Key_Return:
+    case Qt::Key_Enter: return 13;
+    case Qt::Key_Shift: return 16;
+    case Qt::Key_Control: return 17;
+    case Qt::Key_Alt: return 18;
+    case Qt::Key_Pause: return 19;
+    case Qt::Key_CapsLock: return 20;
+    case Qt::Key_Escape: return 27;
+    case Qt::Key_Space: return 32;
+    case Qt::Key_PageUp: return 33;
+    case Qt::Key_PageDown: return 34;
+    case Qt::Key_End: return 35;
+    case Qt::Key_Home: return 36;
+    case Qt::Key_Left: return 37;
+    case Qt::Key_Up: return 38;
+    case Qt::Key_Right: return 39;
+    case Qt::Key_Down: return 40;
+    case Qt::Key_Insert: return 45;
+    case Qt::Key_Delete: return 46;
+    default: break;
+    }
+    if (QtKey >= Qt::Key_0 && QtKey <= Qt::Key_9) return static_cast<uint16_t>(QtKey);
+    if (QtKey >= Qt::Key_A && QtKey <= Qt::Key_Z) return static_cast<uint16_t>(QtKey);
+    if (QtKey >= Qt::Key_F1 && QtKey <= Qt::Key_F24) return static_cast<uint16_t>(0x70 + (QtKey - Qt::Key_F1));
+    return 0;
+}
+
+namespace {
+constexpr int ColPitch = TMacroGrid::DefaultColWidth + TMacroGrid::GridLineWidth;
+constexpr int RowPitch = TMacroGrid::DefaultRowHeight + TMacroGrid::GridLineWidth;
+} // namespace
+
+TMacroGrid::TMacroGrid(QWidget* Parent) : QAbstractScrollArea(Parent)
+{
+    setFocusPolicy(Qt::StrongFocus);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    verticalScrollBar()->setSingleStep(1);
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, viewport(), qOverload<>(&QWidget::update));
+    QPalette pal = viewport()->palette();
+    pal.setColor(QPalette::Base, Qt::black);
+    pal.setColor(QPalette::Window, Qt::black);
+    viewport()->setPalette(pal);
+    viewport()->setAutoFillBackground(true);
+    QFont f = font();
+    f.setBold(true);
+    setFont(f);
+    UpdateScrollRange();
+}
+
+int TMacroGrid::TopRow() const
+{
+    return verticalScrollBar()->value();
+}
+
+int TMacroGrid::VisibleRowCount() const
+{
+    return std::max(1, viewport()->height() / RowPitch);
+}
+
+void TMacroGrid::UpdateScrollRange()
+{
+    verticalScrollBar()->setRange(0, std::max(0, RowCount - VisibleRowCount()));
+    verticalScrollBar()->setPageStep(VisibleRowCount());
+}
+
+void TMacroGrid::resizeEvent(QResizeEvent* E)
+{
+    QAbstractScrollArea::resizeEvent(E);
+    UpdateScrollRange();
+}
+
+void TMacroGrid::ScrollIntoView(int ARow)
+{
+    if (ARow < TopRow()) verticalScrollBar()->setValue(ARow);
+    else if (ARow >= TopRow() + VisibleRowCount()) verticalScrollBar()->setValue(ARow - VisibleRowCount() + 1);
+}
+
+bool TMacroGrid::FocusCell(int ACol, int ARow)
+{
+    ACol = std::clamp(ACol, 0, ColCount - 1);
+    ARow = std::clamp(ARow, 0, RowCount - 1);
+    bool can = true;
+    if (OnSelectCell) OnSelectCell(ACol, ARow, can);
+    if (!can) return false;
+    FCol = ACol;
+    FRow = ARow;
+    FSelection = {ACol, ARow, ACol, ARow};
+    ScrollIntoView(ARow);
+    viewport()->update();
+    return true;
+}
+
+void TMacroGrid::SetCol(int ACol)
+{
+    FocusCell(ACol, FRow);
+}
+
+void TMacroGrid::SetRow(int ARow)
+{
+    FocusCell(FCol, ARow);
+}
+
+void TMacroGrid::SetSelection(const TGridRect& Rect)
+{
+    FSelection = Rect;
+    viewport()->update();
+}
+
+void TMacroGrid::SetCell(int ACol, int ARow, const QString& Text)
+{
+    QString& c = FCells[Index(ACol, ARow)];
+    if (c == Text) return;
+    c = Text;
+    viewport()->update();
+}
+
+QRect TMacroGrid::CellRect(int ACol, int ARow) const
+{
+    return {ACol * ColPitch, (ARow - TopRow()) * RowPitch, DefaultColWidth, DefaultRowHeight};
+}
+
+bool TMacroGrid::MouseToCell(QPoint Pos, int& ACol, int& ARow) const
+{
+    if (Pos.x() < 0 || Pos.y() < 0) return false;
+    const int c = Pos.x() / ColPitch;
+    const int r = Pos.y() / RowPitch + TopRow();
+    if (c >= ColCount || r >= RowCount) return false;
+    ACol = c;
+    ARow = r;
+    return true;
+}
+
+bool TMacroGrid::event(QEvent* E)
+{
+    // The grid keeps Tab: it reaches the key handlers instead of moving the focus.
+    if (E->type() == QEvent::KeyPress) {
+        auto* k = static_cast<QKeyEvent*>(E);
+        if (k->key() == Qt::Key_Tab || k->key() == Qt::Key_Backtab) {
+            keyPressEvent(k);
+            return true;
+        }
+    }
+    return QAbstractScrollArea::event(E);
+}
+
+void TMacroGrid::keyPressEvent(QKeyEvent* E)
+{
+    uint16_t key = VirtualKeyFromQt(E->key());
+    if (key != 0 && OnKeyDown) OnKeyDown(key, E->modifiers());
+    if (key != 0) MoveByKey(E->key(), E->modifiers());
+    const QString text = E->text();
+    if (!text.isEmpty() && OnKeyPress) {
+        const char16_t ch = text.at(0).unicode();
+        // A character with no 8-bit code never reaches the handler.
+        if (ch < 256) {
+            uint8_t c = static_cast<uint8_t>(ch);
+            OnKeyPress(c);
+        }
+    }
+    E->accept();
+}
+
+void TMacroGrid::MoveByKey(int Key, TShiftState Shift)
+{
+    int c = FCol, r = FRow;
+    switch (Key) {
+    case Qt::Key_Left: --c; break;
+    case Qt::Key_Right: ++c; break;
+    case Qt::Key_Up: --r; break;
+    case Qt::Key_Down: ++r; break;
+    case Qt::Key_PageUp: r -= VisibleRowCount(); break;
+    case Qt::Key_PageDown: r += VisibleRowCount(); break;
+    case Qt::Key_Home: c = 0; break;
+    case Qt::Key_End: c = ColCount - 1; break;
+    default: return;
+    }
+    c = std::clamp(c, 0, ColCount - 1);
+    r = std::clamp(r, 0, RowCount - 1);
+    if (Shift & Qt::ShiftModifier) {
+        // Shift with a cursor key widens the rectangle; the current cell stays.
+        SetSelection({std::min(FCol, c), std::min(FRow, r), std::max(FCol, c), std::max(FRow, r)});
+        ScrollIntoView(r);
+        return;
+    }
+    if (c != FCol || r != FRow) FocusCell(c, r);
+}
+
+void TMacroGrid::keyReleaseEvent(QKeyEvent* E)
+{
+    // A held key repeats as key-downs only, as on the platform.
+    if (E->isAutoRepeat()) return;
+    uint16_t key = VirtualKeyFromQt(E->key());
+    if (key != 0 && OnKeyUp) OnKeyUp(key, E->modifiers());
+    E->accept();
+}
+
+void TMacroGrid::mousePressEvent(QMouseEvent* E)
+{
+    setFocus(Qt::MouseFocusReason);
+    const QPoint pos = E->position().toPoint();
+    if (E->button() == Qt::LeftButton) {
+        int c = 0, r = 0;
+        if (MouseToCell(pos, c, r)) FDragging = FocusCell(c, r);
+    }
+    if (OnMouseDown) OnMouseDown(E->button(), E->modifiers(), pos.x(), pos.y());
+    E->accept();
+}
+
+void TMacroGrid::mouseMoveEvent(QMouseEvent* E)
+{
+    if (!FDragging || !(E->buttons() & Qt::LeftButton)) return;
+    const QPoint pos = E->position().toPoint();
+    const int c = std::clamp(pos.x() / ColPitch, 0, ColCount - 1);
+    const int r = std::clamp(static_cast<int>(std::floor(double(pos.y()) / RowPitch)) + TopRow(), 0, RowCount - 1);
+    SetSelection({std::min(FCol, c), std::min(FRow, r), std::max(FCol, c), std::max(FRow, r)});
+    ScrollIntoView(r);
+}
+
+void TMacroGrid::mouseReleaseEvent(QMouseEvent* E)
+{
+    FDragging = false;
+    E->accept();
+}
+
+void TMacroGrid::mouseDoubleClickEvent(QMouseEvent* E)
+{
+    if (E->button() == Qt::LeftButton && OnDblClick) OnDblClick();
+    E->accept();
+}
+
+void TMacroGrid::paintEvent(QPaintEvent*)
+{
+    QPainter p(viewport());
+    const QColor lines(0x40, 0x40, 0x40);
+    const QColor text(0x00, 0xFF, 0x00); // lime
+    const QColor selected(0x00, 0x00, 0x80);
+    const int first = TopRow();
+    const int last = std::min(RowCount - 1, first + VisibleRowCount() + 1);
+    p.setFont(font());
+    for (int r = first; r <= last; ++r) {
+        for (int c = 0; c < ColCount; ++c) {
+            const QRect cell = CellRect(c, r);
+            const bool inSel = c >= FSelection.Left && c <= FSelection.Right && r >= FSelection.Top && r <= FSelection.Bottom;
+            const bool current = c == FCol && r == FRow;
+            if (inSel && !(current && FSelection.Left == FSelection.Right && FSelection.Top == FSelection.Bottom && !hasFocus()))
+                p.fillRect(cell, selected);
+            p.setPen(inSel ? Qt::white : text);
+            p.drawText(cell.adjusted(3, 0, -2, 0), Qt::AlignLeft | Qt::AlignVCenter, FCells[Index(c, r)]);
+            if (current && hasFocus()) {
+                p.setPen(QPen(Qt::white, 1, Qt::DotLine));
+                p.drawRect(cell.adjusted(0, 0, -1, -1));
+            }
+        }
+    }
+    p.setPen(lines);
+    const int bottom = (RowCount - first) * RowPitch;
+    for (int c = 1; c <= ColCount; ++c) p.drawLine(c * ColPitch - 1, 0, c * ColPitch - 1, bottom);
+    for (int r = first + 1; r <= last + 1; ++r) {
+        const int y = (r - first) * RowPitch - 1;
+        p.drawLine(0, y, ColCount * ColPitch - 1, y);
+    }
+}

@@ -1,0 +1,746 @@
+#include "Unit1.h"
+
+#include "Forms.h"
+
+#include <QCursor>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QScreen>
+#include <QShowEvent>
+
+bool Modified = false;
+bool ShiftHeld = false;
+TfrmMain* frmMain = nullptr;
+
+const char* const NoRoomShortText = "Not enough room for this key. You can make room by deleting one or more keys.";
+const char* const NoRoomLongText =
+    "Not enough room for this key. You can make room by deleting one or more keys.\r\r"
+    "If both levels are used then each level can be up to 111 bytes long.\r"
+    "If only Level 1 is used then Level 1 can be up to 220 bytes long.";
+const char* const LedModeWarningText =
+    "The LED will not operate in your macro unless you change the LED mode in the Properties panel.";
+
+namespace {
+// Every handler runs as the class library runs one: an error that escapes it is shown by
+// the application object and the command ends there.
+template <class F>
+auto Guarded(F Handler)
+{
+    return [Handler](auto&&... Args) { RunGuarded([&] { Handler(Args...); }); };
+}
+
+int TagOf(const QObject* Item)
+{
+    if (auto* b = qobject_cast<const TSpeedButton*>(Item)) return b->Tag;
+    if (auto* a = qobject_cast<const QAction*>(Item)) return a->data().toInt();
+    return 0;
+}
+
+QLabel* MakeLabel(QWidget* Parent, const char* Name, const QString& Text, int X, int Y)
+{
+    auto* l = new QLabel(Text, Parent);
+    l->setObjectName(Name);
+    l->adjustSize();
+    l->move(X, Y);
+    return l;
+}
+
+constexpr int KeypadButtonGroup = 1;
+} // namespace
+
+TfrmMain::TfrmMain(QWidget* Parent) : QWidget(Parent), FKeypad(std::make_unique<TKeypadClass>())
+{
+    setObjectName("frmMain");
+    frmMain = this;
+    Keypad = FKeypad.get();
+    Modified = false;
+    ShiftHeld = false;
+    SaveDialog.FileName = "untitled.ckd";
+
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    setFixedSize(631, 478);
+    SetCaption("Key-Smith");
+    if (QScreen* s = QGuiApplication::primaryScreen()) move(s->availableGeometry().center() - rect().center());
+
+    FillLevelImages(LevelImages);
+    CreateMenus();
+    CreateToolBar();
+    CreateKeypadPanel();
+    CreateMacroPage();
+    CreateKeyboard();
+    SetMainWindowOps(this);
+}
+
+TfrmMain::~TfrmMain()
+{
+    SetMainWindowOps(nullptr);
+    if (Keypad == FKeypad.get()) Keypad = nullptr;
+    if (frmMain == this) frmMain = nullptr;
+}
+
+void TfrmMain::CreateToolBar()
+{
+    ToolBar1 = new QToolBar(this);
+    ToolBar1->setObjectName("ToolBar1");
+    ToolBar1->setGeometry(0, 0, width(), 44);
+    ToolBar1->setMovable(false);
+    ToolBar1->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    ToolBtnSave = new QToolButton(ToolBar1);
+    ToolBtnSave->setObjectName("ToolBtnSave");
+    ToolBtnSave->setText("Save");
+    ToolBtnSave->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    ToolBtnSave->setAutoRaise(true);
+    ToolBtnSave->setFixedSize(59, 36);
+    ToolBar1->addWidget(ToolBtnSave);
+}
+
+void TfrmMain::CreateKeypadPanel()
+{
+    pnlKeypad = new QFrame(this);
+    pnlKeypad->setObjectName("pnlKeypad");
+    pnlKeypad->setGeometry(12, 48, 149, 218);
+    pnlKeypad->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    pnlKeypad->setToolTip("Right-click to set Level control");
+    SetColor(pnlKeypad, palette().color(QPalette::Dark)); // the system's button shadow until a level is chosen
+
+    TSpeedButton* TfrmMain::*const members[KeyCount] = {
+        &TfrmMain::SpeedButton1,  &TfrmMain::SpeedButton2,  &TfrmMain::SpeedButton3,  &TfrmMain::SpeedButton4,
+        &TfrmMain::SpeedButton5,  &TfrmMain::SpeedButton6,  &TfrmMain::SpeedButton7,  &TfrmMain::SpeedButton8,
+        &TfrmMain::SpeedButton9,  &TfrmMain::SpeedButton10, &TfrmMain::SpeedButton11, &TfrmMain::SpeedButton12,
+        &TfrmMain::SpeedButton13, &TfrmMain::SpeedButton14, &TfrmMain::SpeedButton15, &TfrmMain::SpeedButton16,
+        &TfrmMain::SpeedButton17, &TfrmMain::SpeedButton18, &TfrmMain::SpeedButton19, &TfrmMain::SpeedButton20,
+        &TfrmMain::SpeedButton21, &TfrmMain::SpeedButton22, &TfrmMain::SpeedButton23, &TfrmMain::SpeedButton24};
+    for (int k = 0; k < KeyCount; ++k) {
+        auto* b = new TSpeedButton(pnlKeypad);
+        b->setObjectName(QString("SpeedButton%1").arg(k + 1));
+        b->Tag = k;
+        b->GroupIndex = KeypadButtonGroup;
+        b->PopupMenu = popmenKeyType;
+        b->setGeometry(8 + 35 * (k % 4), 8 + 35 * (k / 4), 30, 30);
+        b->setToolTip(pnlKeypad->toolTip());
+        connect(b, &TSpeedButton::Click, this, Guarded([this, b] { SpeedButton1Click(b); }));
+        connect(b, &TSpeedButton::MouseDown, this,
+                Guarded([this, b](Qt::MouseButton Button, Qt::KeyboardModifiers Shift, QPoint Pos) {
+                    SpeedButton1MouseDown(b, Button, Shift, Pos.x(), Pos.y());
+                }));
+        this->*members[k] = b;
+        KeypadButtons[static_cast<size_t>(k)] = b;
+    }
+    SpeedButton1->SetDown(true);
+}
+
+void TfrmMain::CreateMacroPage()
+{
+    TabControlLevel = new TTabControl({"Level 1", "Level 2"}, this);
+    TabControlLevel->setObjectName("TabControlLevel");
+    TabControlLevel->setGeometry(180, 48, 438, 218);
+    connect(TabControlLevel, &TTabControl::Change, this, Guarded([this] { TabControlLevelChange(TabControlLevel); }));
+
+    pnlMacroHeader = new QFrame(TabControlLevel);
+    pnlMacroHeader->setObjectName("pnlMacroHeader");
+    pnlMacroHeader->setGeometry(4, TabControlLevel->PageTop() + 2, 430, 68);
+
+    lblMacroHeader = MakeLabel(pnlMacroHeader, "lblMacroHeader", "Macro for Key 1, Level 1", 4, 3);
+    QFont bold = lblMacroHeader->font();
+    bold.setBold(true);
+    lblMacroHeader->setFont(bold);
+    lblMacroHeader->setFixedWidth(200);
+
+    chkboxAutoRepeat = new QCheckBox("This macro can auto-repeat", pnlMacroHeader);
+    chkboxAutoRepeat->setObjectName("chkboxAutoRepeat");
+    chkboxAutoRepeat->setToolTip("Check this box to make the current macro auto-repeat");
+    chkboxAutoRepeat->adjustSize();
+    chkboxAutoRepeat->move(11, 20);
+    // The class library reports a change made from code like a click.
+    connect(chkboxAutoRepeat, &QCheckBox::toggled, this, Guarded([this](bool) { chkboxAutorepeatClick(chkboxAutoRepeat); }));
+
+    lblMode = MakeLabel(pnlMacroHeader, "lblMode", "Mode:", 8, 44);
+    cboxMacroMode = new QComboBox(pnlMacroHeader);
+    cboxMacroMode->setObjectName("cboxMacroMode");
+    cboxMacroMode->addItems({"Default (Auto Sense)", "Separate Up Codes", "Macro  (Advanced)", "Literal   (Advanced)"});
+    cboxMacroMode->setMaxVisibleItems(4);
+    cboxMacroMode->setGeometry(42, 41, 125, 22);
+    // Only a choice by the user changes the mode; setting the index from code runs nothing.
+    connect(cboxMacroMode, &QComboBox::activated, this, Guarded([this](int) { cboxMacroModeChange(cboxMacroMode); }));
+
+    Label1 = MakeLabel(pnlMacroHeader, "Label1", "Description:", 208, 10);
+    EditName = new QLineEdit(pnlMacroHeader);
+    EditName->setObjectName("EditName");
+    EditName->setMaxLength(32);
+    EditName->setToolTip("Enter optional name for key macro.");
+    EditName->setGeometry(267, 6, 156, 21);
+    EditName->installEventFilter(this);
+
+    lblSpaceAvailable = new QLabel("Keys available for this macro:", pnlMacroHeader);
+    lblSpaceAvailable->setObjectName("lblSpaceAvailable");
+    lblSpaceAvailable->adjustSize();
+    lblSpaceAvailable->move(351 - lblSpaceAvailable->width(), 30);
+    lblBytesUsed = new QLabel("220", pnlMacroHeader);
+    lblBytesUsed->setObjectName("lblBytesUsed");
+    lblBytesUsed->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    lblBytesUsed->setGeometry(352, 30, 30, lblSpaceAvailable->height());
+
+    ProgressBar1 = new QProgressBar(pnlMacroHeader);
+    ProgressBar1->setObjectName("ProgressBar1");
+    ProgressBar1->setRange(0, MacroByteLimit);
+    ProgressBar1->setValue(0);
+    ProgressBar1->setTextVisible(false);
+    ProgressBar1->setGeometry(208, 48, 215, 13);
+
+    Grid = new TMacroGrid(TabControlLevel);
+    Grid->setObjectName("Grid");
+    Grid->setGeometry(4, 95, 429, 119);
+    Grid->OnSelectCell = [this](int ACol, int ARow, bool& CanSelect) {
+        RunGuarded([&] { GridSelectCell(Grid, ACol, ARow, CanSelect); });
+    };
+    Grid->OnKeyDown = [this](uint16_t& Key, TShiftState Shift) { RunGuarded([&] { GridKeyDown(Grid, Key, Shift); }); };
+    Grid->OnKeyUp = [this](uint16_t& Key, TShiftState Shift) { RunGuarded([&] { GridKeyUp(Grid, Key, Shift); }); };
+    Grid->OnKeyPress = [this](uint8_t& Key) { RunGuarded([&] { GridKeyPress(Grid, Key); }); };
+    Grid->OnDblClick = [this] { RunGuarded([&] { GridDblClick(Grid); }); };
+    Grid->OnMouseDown = [this](Qt::MouseButton Button, TShiftState Shift, int X, int Y) {
+        RunGuarded([&] { GridMouseDown(Grid, Button, Shift, X, Y); });
+    };
+}
+
+void TfrmMain::CreateKeyboard()
+{
+    Label2 = MakeLabel(this, "Label2",
+                       "To enter macro data:   Click on any key below or type on PC keyboard (green keys only).",
+                       12, 268);
+
+    for (size_t i = 0; i < OnScreenKeys.size(); ++i) {
+        const TKeyPlace& k = OnScreenKeys[i];
+        auto* b = new TSpeedButton(this);
+        b->setObjectName(k.Name);
+        b->Tag = k.Tag;
+        const TPixelRect r = KeyRect(k.Block, k.Line, k.X, k.W, k.H);
+        b->setGeometry(r.Left, r.Top, r.Width, r.Height);
+        if (k.Tag == 146) {
+            b->setText("Power"); // the one key with a text caption
+        } else {
+            const bool green = k.Tag != DelayKeyTag && TypingReachesRow(k.Tag);
+            b->SetGlyph(KeyCapPicture(k.Legend, green, r.Width - 2, r.Height - 2));
+        }
+        connect(b, &TSpeedButton::Click, this, Guarded([this, b] { spdBtnEscClick(b); }));
+        OnScreenKeyButtons[i] = b;
+    }
+    spdBtnEsc = findChild<TSpeedButton*>("spdBtnEsc", Qt::FindDirectChildrenOnly);
+    SpeedButton105 = findChild<TSpeedButton*>("SpeedButton105", Qt::FindDirectChildrenOnly);
+    sbtnApp = findChild<TSpeedButton*>("sbtnApp", Qt::FindDirectChildrenOnly);
+
+    TSpeedButton* TfrmMain::*const toggles[ModifierToggleCount] = {
+        &TfrmMain::sbtnLShift, &TfrmMain::sbtnRShift, &TfrmMain::sbtnLCtrl, &TfrmMain::sbtnRCtrl,
+        &TfrmMain::sbtnLAlt,   &TfrmMain::sbtnRAlt,   &TfrmMain::sbtnLWin,  &TfrmMain::sbtnRWin};
+    for (size_t i = 0; i < ModifierToggles.size(); ++i) {
+        const TTogglePlace& t = ModifierToggles[i];
+        auto* b = new TSpeedButton(this);
+        b->setObjectName(t.Name);
+        b->Tag = t.Tag;
+        b->GroupIndex = 10 + static_cast<int>(i); // a group of its own that may be all up
+        b->AllowAllUp = true;
+        const TPixelRect r = KeyRect(TKeyBlock::Main, t.Line, t.X, t.W, 1);
+        b->setGeometry(r.Left, r.Top, r.Width, r.Height);
+        b->SetGlyph(KeyCapPicture(t.Legend, false, r.Width - 2, r.Height - 2));
+        connect(b, &TSpeedButton::Click, this, Guarded([this, b] { sbtnLShiftClick(b); }));
+        this->*toggles[i] = b;
+        ModifierToggleButtons[i] = b;
+    }
+
+    btnInsertMediaKey = new TSpeedButton(this);
+    btnInsertMediaKey->setObjectName("btnInsertMediaKey");
+    btnInsertMediaKey->setToolTip("Insert multimedia key from list");
+    const TPixelRect m = KeyRect(TKeyBlock::Cursor, 1, 0, 3, 1);
+    btnInsertMediaKey->setGeometry(m.Left, m.Top, m.Width, m.Height);
+    btnInsertMediaKey->SetGlyph(KeyCapPicture("Media...", false, m.Width - 2, m.Height - 2));
+    connect(btnInsertMediaKey, &TSpeedButton::Click, this, Guarded([this] { btnInsertMediaKeyClick(btnInsertMediaKey); }));
+
+    // The delay group: the delay key, the slider and its end labels inside a bevel.
+    Bevel1 = new QFrame(this);
+    Bevel1->setObjectName("Bevel1");
+    Bevel1->setFrameStyle(QFrame::Box | QFrame::Sunken);
+    Bevel1->setGeometry(NumericBlockLeft - 3, KeyboardTop - 2, width() - NumericBlockLeft - 4, 2 * LinePitch + 1);
+    Bevel1->lower();
+    const int sliderLeft = SpeedButton105->geometry().right() + 4;
+    tbDelayValue = new QSlider(Qt::Horizontal, this);
+    tbDelayValue->setObjectName("tbDelayValue");
+    tbDelayValue->setRange(1, MaxEditorDelayCount);
+    tbDelayValue->setValue(50);
+    tbDelayValue->setTickInterval(16);
+    tbDelayValue->setTickPosition(QSlider::TicksBelow);
+    tbDelayValue->setFocusPolicy(Qt::NoFocus);
+    tbDelayValue->setToolTip("200ms");
+    tbDelayValue->setGeometry(sliderLeft, KeyboardTop, Bevel1->geometry().right() - sliderLeft - 2, 26);
+    connect(tbDelayValue, &QSlider::valueChanged, this, Guarded([this](int) { tbDelayValueChange(tbDelayValue); }));
+    QFont small = font();
+    small.setPointSizeF(small.pointSizeF() * 0.8);
+    Label3 = MakeLabel(this, "Label3", "4ms", sliderLeft, KeyboardTop + 29);
+    Label4 = MakeLabel(this, "Label4", "500ms", 0, KeyboardTop + 29);
+    Label3->setFont(small);
+    Label4->setFont(small);
+    Label3->adjustSize();
+    Label4->adjustSize();
+    Label4->move(tbDelayValue->geometry().right() - Label4->width(), KeyboardTop + 29);
+}
+
+void TfrmMain::CreateMenus()
+{
+    popmenKeyType = new QMenu(this);
+    popmenKeyType->setObjectName("popmenKeyType");
+    ShiftKeyMenuItem = popmenKeyType->addAction(LevelImages.Picture(KeyTypeShiftLevel),
+                                                "Shift Level -- will cause the keypad to switch levels while held down.");
+    ShiftKeyMenuItem->setObjectName("ShiftKeyMenuItem");
+    ToggleKeyMenuItem = popmenKeyType->addAction(LevelImages.Picture(KeyTypeToggleLevel),
+                                                 "Toggle Level -- will cause the keypad to switch levels after key is released.");
+    ToggleKeyMenuItem->setObjectName("ToggleKeyMenuItem");
+    for (QAction* item : {ShiftKeyMenuItem, ToggleKeyMenuItem}) {
+        item->setCheckable(true);
+        // Qt inverts a check item before it reports the click; the handler does the
+        // inverting itself, so undo Qt's first.
+        connect(item, &QAction::triggered, this, Guarded([this, item](bool) {
+                    item->setChecked(!item->isChecked());
+                    KeyTypeMenuItemClick(item);
+                }));
+    }
+    connect(popmenKeyType, &QMenu::aboutToShow, this, Guarded([this] { popmenKeyTypePopup(popmenKeyType); }));
+
+    popmenuClearMacro = new QMenu(this);
+    popmenuClearMacro->setObjectName("popmenuClearMacro");
+    menuitemClearMacro = popmenuClearMacro->addAction("Erase all key codes for this macro");
+    menuitemClearMacro->setObjectName("menuitemClearMacro");
+    N1 = popmenuClearMacro->addSeparator();
+    N1->setObjectName("N1");
+    menuitemViewKeysAsText = popmenuClearMacro->addAction("View key codes as text");
+    menuitemViewKeysAsText->setObjectName("menuitemViewKeysAsText");
+    menuitemViewKeysAsHex = popmenuClearMacro->addAction("View key codes as hex (AT codes)");
+    menuitemViewKeysAsHex->setObjectName("menuitemViewKeysAsHex");
+    menuitemViewKeysAsText->setCheckable(true);
+    menuitemViewKeysAsHex->setCheckable(true);
+    connect(menuitemClearMacro, &QAction::triggered, this, Guarded([this](bool) { menuitemClearMacroClick(menuitemClearMacro); }));
+    connect(menuitemViewKeysAsText, &QAction::triggered, this,
+            Guarded([this](bool) { menuitemViewKeysAsTextClick(menuitemViewKeysAsText); }));
+    connect(menuitemViewKeysAsHex, &QAction::triggered, this,
+            Guarded([this](bool) { menuitemViewKeysAsHexClick(menuitemViewKeysAsHex); }));
+
+    mnuInsertMedia = new QMenu(this);
+    mnuInsertMedia->setObjectName("mnuInsertMedia");
+    IntlLang1Menu = new QMenu("Int'l / Lang", mnuInsertMedia);
+    IntlLang1Menu->setObjectName("IntlLang1Menu");
+    enum TKind { Media, Led, Break, Ext, Sep, SubMenu, SubSep };
+    struct TItem {
+        QAction* TfrmMain::*Member;
+        const char* Name;
+        const char* Caption;
+        int Tag;
+        TKind Kind;
+    };
+    const TItem items[] = {
+        {&TfrmMain::mnuScanNextTrack, "mnuScanNextTrack", "Scan Next Track", 113, Media},
+        {&TfrmMain::mnuScanPreviousTrack, "mnuScanPreviousTrack", "Scan Previous Track", 114, Media},
+        {&TfrmMain::mnuStop, "mnuStop", "Stop", 115, Media},
+        {&TfrmMain::mnuPlayPause, "mnuPlayPause", "Play/Pause", 116, Media},
+        {&TfrmMain::Mute1, "Mute1", "Mute", 117, Media},
+        {&TfrmMain::mnuVolumeUp, "mnuVolumeUp", "Volume Up", 118, Media},
+        {&TfrmMain::mnuVolumeDown, "mnuVolumeDown", "Volume Down", 119, Media},
+        {&TfrmMain::mnuMediaPlayer, "mnuMediaPlayer", "Media Player", 120, Media},
+        {&TfrmMain::mnuEmail, "mnuEmail", "Email", 121, Media},
+        {&TfrmMain::mnuCalculator, "mnuCalculator", "Calculator", 122, Media},
+        {&TfrmMain::mnuMyComputer, "mnuMyComputer", "My Computer", 123, Media},
+        {&TfrmMain::mnuWWWSearch, "mnuWWWSearch", "WWW Search", 124, Media},
+        {&TfrmMain::mnuWWWHome, "mnuWWWHome", "WWW Home", 125, Media},
+        {&TfrmMain::mnuWWWBack, "mnuWWWBack", "WWW Back", 126, Media},
+        {&TfrmMain::mnuWWWForward, "mnuWWWForward", "WWW Forward", 127, Media},
+        {&TfrmMain::mnuWWWStop, "mnuWWWStop", "WWW Stop", 128, Media},
+        {&TfrmMain::mnuWWWRefresh, "mnuWWWRefresh", "WWW Refresh", 129, Media},
+        {&TfrmMain::mnuWWWBookmarks, "mnuWWWBookmarks", "WWW Bookmarks", 130, Media},
+        {nullptr, "", "", 0, Sep},
+        {&TfrmMain::mnuInsertLEDoff, "mnuInsertLEDoff", "Insert LED off code", 4, Led},
+        {&TfrmMain::mnuInsertLEDon, "mnuInsertLEDon", "Insert LED on code", 5, Led},
+        {&TfrmMain::mnuInsertLEDflash, "mnuInsertLEDflash", "Insert LED flash code", 6, Led},
+        {nullptr, "", "", 0, Sep},
+        {&TfrmMain::mnuKeypadEqual, "mnuKeypadEqual", "Keypad =", 157, Media},
+        {&TfrmMain::Keypad1, "Keypad1", "Keypad ,", 156, Media},
+        {&TfrmMain::EjectMac1, "EjectMac1", "Eject (Mac only)", 158, Media},
+        {nullptr, "", "", 0, Sep},
+        {&TfrmMain::mnuInsertBreakCode, "mnuInsertBreakCode", "Insert BREAK code (F0)", 0, Break},
+        {&TfrmMain::mnuInsertExtCode, "mnuInsertExtCode", "Insert EXT code (E0)", 0, Ext},
+        {nullptr, "", "", 0, Sep},
+        {&TfrmMain::IntlLang1, "IntlLang1", "Int'l / Lang", 0, SubMenu},
+        {&TfrmMain::Intl11, "Intl11", "Int'l 1", 147, Media},
+        {&TfrmMain::Intl2a1, "Intl2a1", "Int'l 2 (a) ", 148, Media},
+        {&TfrmMain::Intl2b1, "Intl2b1", "Int'l 2 (b)", 149, Media},
+        {&TfrmMain::Intl41, "Intl41", "Int'l 4", 150, Media},
+        {&TfrmMain::Intl51, "Intl51", "Int'l 5", 151, Media},
+        {&TfrmMain::Intl61, "Intl61", "Int'l 6", 152, Media},
+        {nullptr, "", "", 0, SubSep},
+        {&TfrmMain::Europe21, "Europe21", "Europe 2", 153, Media},
+        {nullptr, "", "", 0, SubSep},
+        {&TfrmMain::Lang31, "Lang31", "Lang 3", 154, Media},
+        {&TfrmMain::Lang41, "Lang41", "Lang 4", 155, Media},
+    };
+    QMenu* into = mnuInsertMedia;
+    for (const TItem& it : items) {
+        if (it.Kind == Sep || it.Kind == SubSep) {
+            into->addSeparator();
+            continue;
+        }
+        if (it.Kind == SubMenu) {
+            QAction* a = mnuInsertMedia->addMenu(IntlLang1Menu);
+            a->setObjectName(it.Name);
+            this->*it.Member = a;
+            into = IntlLang1Menu;
+            continue;
+        }
+        QAction* a = into->addAction(it.Caption);
+        a->setObjectName(it.Name);
+        a->setData(it.Tag);
+        this->*it.Member = a;
+        switch (it.Kind) {
+        case Media: connect(a, &QAction::triggered, this, Guarded([this, a](bool) { mnuMultimediaClick(a); })); break;
+        case Led: connect(a, &QAction::triggered, this, Guarded([this, a](bool) { mnuLedClick(a); })); break;
+        case Break: connect(a, &QAction::triggered, this, Guarded([this, a](bool) { menuitemInsertBreakClick(a); })); break;
+        case Ext: connect(a, &QAction::triggered, this, Guarded([this, a](bool) { mnuInsertExtCodeClick(a); })); break;
+        default: break;
+        }
+    }
+}
+
+// --- window operations -------------------------------------------------------------------
+
+void TfrmMain::SetCaption(const std::string& Caption)
+{
+    FCaption = Caption;
+    setWindowTitle(QString::fromStdString(Caption));
+}
+
+int TfrmMain::KeypadButtonTag(int Index) const
+{
+    if (Index < 0 || Index >= KeyCount) return -1;
+    return KeypadButtons[static_cast<size_t>(Index)]->Tag;
+}
+
+void TfrmMain::UpdateKeyGlyph(int Index)
+{
+    if (Index >= 0 && Index < KeyCount) UpdateKeyGlyph(KeypadButtons[static_cast<size_t>(Index)]);
+}
+
+void TfrmMain::UpdateKeyGlyph(TSpeedButton* Button)
+{
+    if (!Button) return;
+    Button->SetGlyph(QPixmap());
+    const uint8_t type = Keypad->GetKeyType();
+    // A type beyond the two marks (a file may carry one) shows no picture.
+    if (type != KeyTypeNormal) Button->SetGlyph(LevelImages.Picture(type));
+}
+
+void TfrmMain::SetLevelTab(int TabIndex)
+{
+    TabControlLevel->SetTabIndex(TabIndex);
+}
+
+void TfrmMain::PressSpeedButton1()
+{
+    SpeedButton1->SetDown(true);
+}
+
+void TfrmMain::RefreshGrid(int Cursor)
+{
+    Grid->SetRow(Cursor / TMacroGrid::ColCount);
+    Grid->SetCol(Cursor % TMacroGrid::ColCount);
+    for (int i = 0; i < MacroByteLimit; ++i)
+        Grid->SetCell(i % TMacroGrid::ColCount, i / TMacroGrid::ColCount, QString::fromStdString(Keypad->CodeText(i)));
+    ShowModifierState(Keypad->ModifierState(static_cast<uint8_t>(Cursor)));
+    lblMacroHeader->setText(QString("Macro for Key %1, Level %2").arg(Keypad->CurrentKey() + 1).arg(Keypad->CurrentLevel() + 1));
+    const int limit = (Keypad->CurrentLevel() == 1 || Keypad->LevelTwoUsed(Keypad->CurrentKey())) ? SharedLevelByteLimit
+                                                                                                  : MacroByteLimit;
+    const int used = Keypad->BytesUsed();
+    lblBytesUsed->setText(QString::number(limit - used));
+    ProgressBar1->setMaximum(limit);
+    chkboxAutoRepeat->setChecked(Keypad->GetAutoRepeat());
+    ProgressBar1->setValue(used);
+    EditName->setText(QString::fromStdString(Keypad->GetName()));
+}
+
+void TfrmMain::ShowModifierState(uint8_t State)
+{
+    for (TSpeedButton* b : {sbtnLShift, sbtnLCtrl, sbtnLAlt, sbtnRShift, sbtnRCtrl, sbtnRAlt, sbtnLWin, sbtnRWin}) {
+        for (const TTogglePlace& t : ModifierToggles)
+            if (t.Tag == b->Tag) b->SetDown((State >> t.Bit) & 1);
+    }
+}
+
+void TfrmMain::SetModified(bool Value)
+{
+    Modified = Value;
+    ToolBtnSave->setEnabled(Value);
+    if (Modified && !FCaption.ends_with("*")) SetCaption(FCaption + "*");
+}
+
+// --- keypad picture, levels and grid -------------------------------------------------------
+
+void TfrmMain::SpeedButton1Click(QObject* Sender)
+{
+    auto* b = qobject_cast<TSpeedButton*>(Sender);
+    if (!b) return;
+    Keypad->SetCurrentKey(static_cast<uint8_t>(b->Tag));
+    RefreshGrid(Keypad->CodeCount());
+    Grid->setFocus();
+    cboxMacroMode->setCurrentIndex(Keypad->GetMacroMode());
+}
+
+void TfrmMain::SpeedButton1MouseDown(QObject* Sender, Qt::MouseButton Button, TShiftState, int, int)
+{
+    auto* b = qobject_cast<TSpeedButton*>(Sender);
+    if (!b || Button != Qt::RightButton) return;
+    b->click();
+    b->SetDown(true);
+    FKeyTypePopupButton = b; // the button's popup menu opens next, for this key
+}
+
+void TfrmMain::popmenKeyTypePopup(QObject*)
+{
+    ShiftKeyMenuItem->setChecked(Keypad->GetKeyType() == KeyTypeShiftLevel);
+    ToggleKeyMenuItem->setChecked(Keypad->GetKeyType() == KeyTypeToggleLevel);
+}
+
+void TfrmMain::KeyTypeMenuItemClick(QObject* Sender)
+{
+    auto* item = qobject_cast<QAction*>(Sender);
+    if (item != ShiftKeyMenuItem && item != ToggleKeyMenuItem) return;
+    const int position = item == ShiftKeyMenuItem ? 0 : 1;
+    (position == 0 ? ToggleKeyMenuItem : ShiftKeyMenuItem)->setChecked(false);
+    item->setChecked(!item->isChecked());
+    Keypad->SetKeyType(item->isChecked() ? static_cast<uint8_t>(position + 1) : KeyTypeNormal);
+    UpdateKeyGlyph(FKeyTypePopupButton ? FKeyTypePopupButton : KeypadButtons[Keypad->CurrentKey()]);
+    SetModified(true);
+}
+
+void TfrmMain::TabControlLevelChange(QObject*)
+{
+    Keypad->SetCurrentLevel(static_cast<uint8_t>(TabControlLevel->TabIndex()));
+    RefreshGrid(Keypad->CodeCount());
+    SetColor(pnlKeypad, Keypad->CurrentLevel() == 0 ? QColor(0x80, 0x80, 0x80) : QColor(0, 0, 0));
+    cboxMacroMode->setCurrentIndex(Keypad->GetMacroMode());
+}
+
+void TfrmMain::chkboxAutorepeatClick(QObject*)
+{
+    if (chkboxAutoRepeat->isChecked() != Keypad->GetAutoRepeat()) {
+        Keypad->SetAutoRepeat(chkboxAutoRepeat->isChecked());
+        SetModified(true);
+    }
+    Grid->setFocus();
+}
+
+void TfrmMain::cboxMacroModeChange(QObject*)
+{
+    if (Keypad->GetMacroMode() != cboxMacroMode->currentIndex()) {
+        Keypad->SetMacroMode(cboxMacroMode->currentIndex());
+        SetModified(true);
+    }
+    Grid->setFocus();
+}
+
+void TfrmMain::GridSelectCell(QObject*, int ACol, int ARow, bool& CanSelect)
+{
+    // The last cell stands past the longest macro's terminator: it never becomes current.
+    if (ACol == TMacroGrid::ColCount - 1 && ARow == TMacroGrid::RowCount - 1) {
+        CanSelect = false;
+        return;
+    }
+    CanSelect = true;
+    ShowModifierState(Keypad->ModifierState(static_cast<uint8_t>(ARow * TMacroGrid::ColCount + ACol + 1)));
+}
+
+void TfrmMain::GridMouseDown(QObject*, Qt::MouseButton Button, TShiftState, int X, int Y)
+{
+    if (Button != Qt::RightButton) return;
+    menuitemViewKeysAsText->setChecked(!Keypad->ViewAsHex());
+    menuitemViewKeysAsHex->setChecked(Keypad->ViewAsHex());
+    popmenuClearMacro->popup(Grid->viewport()->mapToGlobal(QPoint(X, Y)));
+}
+
+void TfrmMain::menuitemViewKeysAsTextClick(QObject*)
+{
+    Keypad->SetViewAsHex(false);
+    RefreshGrid(Keypad->CodeCount());
+}
+
+void TfrmMain::menuitemViewKeysAsHexClick(QObject*)
+{
+    Keypad->SetViewAsHex(true);
+    RefreshGrid(Keypad->CodeCount());
+}
+
+void TfrmMain::FormShow(QObject*)
+{
+    Grid->setFocus();
+}
+
+void TfrmMain::showEvent(QShowEvent* E)
+{
+    QWidget::showEvent(E);
+    if (!E->spontaneous()) RunGuarded([this] { FormShow(this); });
+}
+
+// --- composing macros ----------------------------------------------------------------------
+
+bool TfrmMain::InsertCodeAtCursor(int32_t Code, const char* Refusal)
+{
+    int32_t pos = CursorIndex();
+    if (!Keypad->InsertCode(pos, Code)) {
+        MessageDlg(Refusal, TMsgDlgType::mtError);
+        return false;
+    }
+    RefreshGrid(pos);
+    SetModified(true);
+    return true;
+}
+
+void TfrmMain::InsertAtCursor(int32_t Code)
+{
+    InsertCodeAtCursor(Code, NoRoomLongText);
+}
+
+void TfrmMain::DeleteSelection(int Start)
+{
+    const TGridRect s = Grid->Selection();
+    int cursor = Start;
+    if (s.Left == s.Right && s.Top == s.Bottom) {
+        if (Start >= 0 && Start < Keypad->CodeCount()) Keypad->DeleteCode(static_cast<uint8_t>(Start));
+    } else {
+        // Exactly the codes shown in the selected cells go, whichever corner the drag began
+        // at: from the last one back, so that each index still names its own code.
+        for (int r = s.Bottom; r >= s.Top; --r)
+            for (int c = s.Right; c >= s.Left; --c) {
+                const int i = r * TMacroGrid::ColCount + c;
+                if (i < Keypad->CodeCount()) Keypad->DeleteCode(static_cast<uint8_t>(i));
+            }
+        cursor = s.Top * TMacroGrid::ColCount + s.Left;
+    }
+    Grid->SetSelection({s.Left, s.Top, s.Left, s.Top});
+    RefreshGrid(cursor);
+    SetModified(true);
+}
+
+void TfrmMain::GridKeyDown(QObject*, uint16_t& Key, TShiftState)
+{
+    constexpr uint16_t VK_BACK = 8, VK_SHIFT = 16, VK_DELETE = 46;
+    if (Key == VK_BACK || Key == VK_DELETE) {
+        const int cursor = CursorIndex();
+        const TGridRect s = Grid->Selection();
+        const bool oneCell = s.Left == s.Right && s.Top == s.Bottom;
+        if (!(Key == VK_BACK && cursor == 0 && oneCell)) DeleteSelection(Key == VK_DELETE ? cursor : cursor - 1);
+        Key = 0;
+    } else if (Key == VK_SHIFT) {
+        ShiftHeld = true;
+        if (Keypad->LastCode() != ShiftDownCode) {
+            InsertAtCursor(ShiftDownCode);
+            Key = 0;
+        }
+    }
+}
+
+void TfrmMain::GridKeyUp(QObject*, uint16_t& Key, TShiftState)
+{
+    constexpr uint16_t VK_SHIFT = 16;
+    if (Key != VK_SHIFT) return;
+    ShiftHeld = false;
+    if (Keypad->LastCode() != ShiftUpCode) {
+        InsertAtCursor(ShiftUpCode);
+        Key = 0;
+    }
+}
+
+void TfrmMain::GridKeyPress(QObject*, uint8_t& Key)
+{
+    // A typed Tab is inserted at the cursor like any other character.
+    if (Key < CharKeyMap.size() && CharKeyMap[Key] > 0) InsertAtCursor(CharKeyMap[Key]);
+}
+
+void TfrmMain::spdBtnEscClick(QObject* Sender)
+{
+    const int tag = TagOf(Sender);
+    if (!ShiftHeld) InsertAtCursor(tag == DelayKeyTag ? CodeDelayBase + tbDelayValue->value() : tag);
+    Grid->setFocus();
+}
+
+void TfrmMain::sbtnLShiftClick(QObject* Sender)
+{
+    auto* b = qobject_cast<TSpeedButton*>(Sender);
+    if (!b || ShiftHeld) return;
+    InsertAtCursor(b->Down() ? b->Tag : UpRowOf(b->Tag));
+}
+
+void TfrmMain::btnInsertMediaKeyClick(QObject*)
+{
+    const QPoint p = QCursor::pos();
+    mnuInsertMedia->popup(QPoint(p.x(), p.y() - 315));
+}
+
+void TfrmMain::mnuMultimediaClick(QObject* Sender)
+{
+    InsertCodeAtCursor(TagOf(Sender), NoRoomShortText);
+}
+
+void TfrmMain::mnuLedClick(QObject* Sender)
+{
+    InsertCodeAtCursor(CodeLedBase + TagOf(Sender), NoRoomShortText);
+    if (Keypad->LEDFunction() != LedFunctionHostMacro) MessageDlg(LedModeWarningText, TMsgDlgType::mtInformation);
+}
+
+void TfrmMain::menuitemInsertBreakClick(QObject*)
+{
+    InsertCodeAtCursor(CodeBreak, NoRoomShortText);
+}
+
+void TfrmMain::mnuInsertExtCodeClick(QObject*)
+{
+    InsertCodeAtCursor(CodeExt, NoRoomShortText);
+}
+
+void TfrmMain::GridDblClick(QObject*)
+{
+    DeleteSelection(CursorIndex());
+}
+
+void TfrmMain::menuitemClearMacroClick(QObject*)
+{
+    while (Keypad->CodeCount() != 0) DeleteSelection(0);
+}
+
+void TfrmMain::tbDelayValueChange(QObject*)
+{
+    tbDelayValue->setToolTip(QString::number(tbDelayValue->value() * 4) + "ms");
+}
+
+void TfrmMain::EditNameKeyUp(QObject*, uint16_t& Key, TShiftState)
+{
+    constexpr uint16_t VK_RETURN = 13;
+    if (Key == VK_RETURN) return;
+    Keypad->SetName(EditName->text().toStdString());
+    SetModified(true);
+}
+
+void TfrmMain::EditNameKeyDown(QObject*, uint16_t& Key, TShiftState)
+{
+    constexpr uint16_t VK_RETURN = 13;
+    if (Key == VK_RETURN) Grid->setFocus();
+}
+
+bool TfrmMain::eventFilter(QObject* Watched, QEvent* E)
+{
+    if (Watched == EditName && (E->type() == QEvent::KeyPress || E->type() == QEvent::KeyRelease)) {
+        auto* k = static_cast<QKeyEvent*>(E);
+        uint16_t key = VirtualKeyFromQt(k->key());
+        if (E->type() == QEvent::KeyPress) {
+            RunGuarded([&] { EditNameKeyDown(EditName, key, k->modifiers()); });
+        } else if (!k->isAutoRepeat()) {
+            // Every released key counts, even one without a virtual-key code of its own.
+            if (key == 0) key = 0xFF;
+            RunGuarded([&] { EditNameKeyUp(EditName, key, k->modifiers()); });
+        }
+        return false;
+    }
+    return QWidget::eventFilter(Watched, E);
+}
