@@ -1,29 +1,12 @@
 // Any file content must be read, and written back, without a crash or a read past its end.
 #include "Files.h"
 #include "IniFiles.h"
+#include "TestSupport.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
-
-namespace {
-// Serves the fuzzer's bytes as the file and swallows the write.
-class TMemoryFileSystem : public TFileSystem {
-public:
-    std::string Data;
-    TReadResult ReadWholeFile(const std::string&, std::string& Out) override
-    {
-        Out = Data;
-        return TReadResult::Read;
-    }
-    bool ReplaceWholeFile(const std::string&, const std::string& Out) override
-    {
-        Data = Out;
-        return true;
-    }
-};
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

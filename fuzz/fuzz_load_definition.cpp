@@ -4,6 +4,7 @@
 #include "FileIO.h"
 #include "Files.h"
 #include "KeypadClass.h"
+#include "TestSupport.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -13,22 +14,6 @@
 #include <unistd.h>
 
 namespace {
-
-// Serves the fuzzer's bytes as the file and keeps what a save writes.
-class TMemoryFileSystem : public TFileSystem {
-public:
-    std::string Data;
-    TReadResult ReadWholeFile(const std::string&, std::string& Out) override
-    {
-        Out = Data;
-        return TReadResult::Read;
-    }
-    bool ReplaceWholeFile(const std::string&, const std::string& Out) override
-    {
-        Data = Out;
-        return true;
-    }
-};
 
 class TSilentDialogs : public TDialogSeam {
 public:

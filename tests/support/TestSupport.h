@@ -40,6 +40,22 @@ public:
     int Refused = 0;
 };
 
+// Serves one file's content from memory for every path, and keeps what a save writes.
+class TMemoryFileSystem : public TFileSystem {
+public:
+    std::string Data;
+    TReadResult ReadWholeFile(const std::string&, std::string& Out) override
+    {
+        Out = Data;
+        return TReadResult::Read;
+    }
+    bool ReplaceWholeFile(const std::string&, const std::string& Out) override
+    {
+        Data = Out;
+        return true;
+    }
+};
+
 // A fresh folder under the build's temporary area, removed with the object.
 class TTempDir {
 public:
