@@ -60,6 +60,10 @@ TfrmMain::TfrmMain(QWidget* Parent) : QWidget(Parent), FKeypad(std::make_unique<
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setFixedSize(631, 478);
+    // The layout is drawn for a small dialog font; a larger desktop font would overlap it.
+    QFont f = font();
+    f.setPixelSize(11);
+    setFont(f);
     SetCaption("Key-Smith");
     if (QScreen* s = QGuiApplication::primaryScreen()) move(s->availableGeometry().center() - rect().center());
 
