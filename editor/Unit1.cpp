@@ -277,7 +277,7 @@ void TfrmMain::CreateKeyboard()
     tbDelayValue->setGeometry(sliderLeft, KeyboardTop, Bevel1->geometry().right() - sliderLeft - 2, 26);
     connect(tbDelayValue, &QSlider::valueChanged, this, Guarded([this](int) { tbDelayValueChange(tbDelayValue); }));
     QFont small = font();
-    small.setPointSizeF(small.pointSizeF() * 0.8);
+    small.setPixelSize(9);
     Label3 = MakeLabel(this, "Label3", "4ms", sliderLeft, KeyboardTop + 29);
     Label4 = MakeLabel(this, "Label4", "500ms", 0, KeyboardTop + 29);
     Label3->setFont(small);
