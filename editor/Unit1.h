@@ -28,6 +28,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 // The definition in memory has changes that are not in a file. Only SetModified writes it.
 extern bool Modified;
@@ -167,6 +168,40 @@ public:
     // Holder of the current definition file's name; the file commands show it.
     TFileDialog SaveDialog{TFileDialogKind::Save};
 
+    // File commands and launchers (Unit1Files.cpp).
+    QToolButton* ToolBtnNew = nullptr;
+    QToolButton* ToolBtnOpen = nullptr;
+    QToolButton* ToolBtnSaveAs = nullptr;
+    QToolButton* ToolBtnParameters = nullptr;
+    QToolButton* ToolBtnDownload = nullptr;
+    QToolButton* ToolButtonTest = nullptr;
+    QToolButton* ToolBtnHelp = nullptr;
+    QToolButton* ToolButtonKeyLabels = nullptr;
+    QToolButton* btnExit = nullptr;
+    TImageList ToolImages{16, 16};
+    QMenu* HelpMenu = nullptr;
+    QAction* GettingStarted = nullptr;
+    QAction* UserManual = nullptr;
+    QAction* AboutMenuItem = nullptr;
+    TFileDialog OpenDialog{TFileDialogKind::Open};
+    TFileDialog OpenKeyCapsDialog{TFileDialogKind::Open};
+    // Adds the file commands to the toolbar around ToolBtnSave and sets up the dialogs.
+    void CreateFileCommands();
+    void FormCreate(QObject* Sender);
+    void NewMenuItemClick(QObject* Sender);
+    void OpenMenuItemClick(QObject* Sender);
+    void SaveMenuItemClick(QObject* Sender);
+    void SaveAsMenuItemClick(QObject* Sender);
+    void FormCloseQuery(QObject* Sender, bool& CanClose);
+    void btnExitClick(QObject* Sender);
+    void ToolBtnParametersClick(QObject* Sender);
+    void ToolBtnDownloadClick(QObject* Sender);
+    void ToolButtonTestClick(QObject* Sender);
+    void AboutMenuItemClick(QObject* Sender);
+    void UserManualClick(QObject* Sender);
+    void GettingStartedClick(QObject* Sender);
+    void ToolButtonKeyLabelsClick(QObject* Sender);
+
     const std::string& Caption() const { return FCaption; }
     // The key button the key-type popup was last opened for.
     TSpeedButton* KeyTypePopupButton() const { return FKeyTypePopupButton; }
@@ -227,9 +262,16 @@ public:
 
 protected:
     void showEvent(QShowEvent* E) override;
+    void closeEvent(QCloseEvent* E) override; // asks FormCloseQuery
     bool eventFilter(QObject* Watched, QEvent* E) override;
 
 private:
+    // The save-changes question of New, Open and closing, asked only while Modified: mrNone
+    // when not asked, mrYes once the definition is saved, mrNo, or mrCancel (also for a Yes
+    // whose save did not happen, so nothing unsaved is dropped).
+    int SaveChangesQuestion();
+    void WriteDefinition(const std::string& FileName);
+    void ShowLevelColourAndMode();
     void CreateToolBar();
     void CreateKeypadPanel();
     void CreateMacroPage();
@@ -244,3 +286,13 @@ private:
 };
 
 extern TfrmMain* frmMain;
+
+// The program's command-line arguments after its name, as the program block received them;
+// FormCreate opens the first.
+void SetCommandLine(std::vector<std::string> Arguments);
+int ParamCount();
+std::string ParamStr(int Index); // 1 is the first argument; "" outside the list
+
+// The main window as the program block makes it: built, then its FormCreate run (an error
+// there is shown by the application object and the window is still made).
+std::unique_ptr<TfrmMain> CreateMainForm();

@@ -34,6 +34,9 @@ public:
     std::string InitialDir;
     std::string FileName;
     bool OverwritePrompt = false; // ask before a save replaces an existing file
+    bool HideReadOnly = false;    // no "open as read-only" box (this layer's dialogs never show one)
+    bool Resizable = true;        // the user may change the dialog's size
+    int FilterIndex = 1;          // the filter entry shown first, counted from 1; the entry last chosen after Execute
     // Shows the dialog; true with FileName set to the chosen path, false when cancelled.
     bool Execute();
 };

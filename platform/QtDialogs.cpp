@@ -84,7 +84,15 @@ bool TQtDialogSeam::ExecuteFileDialog(TFileDialog& Dialog)
     if (!Dialog.DefaultExt.empty()) dlg.setDefaultSuffix(Q(Dialog.DefaultExt));
     if (!Dialog.OverwritePrompt) dlg.setOption(QFileDialog::DontConfirmOverwrite, true);
     if (!Dialog.FileName.empty()) dlg.selectFile(Q(Dialog.FileName));
+    const QStringList filters = dlg.nameFilters();
+    if (Dialog.FilterIndex >= 1 && Dialog.FilterIndex <= filters.size()) dlg.selectNameFilter(filters[Dialog.FilterIndex - 1]);
+    if (!Dialog.Resizable) {
+        dlg.setSizeGripEnabled(false);
+        dlg.setFixedSize(dlg.sizeHint());
+    }
     if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return false;
+    if (const auto chosenFilter = filters.indexOf(dlg.selectedNameFilter()); chosenFilter >= 0)
+        Dialog.FilterIndex = static_cast<int>(chosenFilter) + 1;
     const QByteArray chosen = dlg.selectedFiles().first().toLocal8Bit();
     Dialog.FileName.assign(chosen.constData(), static_cast<size_t>(chosen.size()));
     return true;

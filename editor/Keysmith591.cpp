@@ -1,0 +1,47 @@
+// Keysmith591, the keypad definition editor: the start-up question while the settings file
+// is missing, then the main window and the Keypad Properties dialog, until the main window
+// closes.
+#include "Forms.h"
+#include "Params.h"
+#include "QtDialogs.h"
+#include "Startup.h"
+#include "Unit1.h"
+
+#include <QApplication>
+
+#include <memory>
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    InstallQtDialogs();
+    // The process's own arguments, as the system split them; Qt's own options are not ours.
+    SetCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+
+    // Asked before the main window exists, so a message of the command-line file's load may
+    // come up while the question is on the screen. It looks the main window up only on OK.
+    std::unique_ptr<TStartupForm> startup;
+    if (StartupQuestionWanted()) {
+        startup = std::make_unique<TStartupForm>();
+        startup->OnGettingStarted = [] {
+            if (frmMain) frmMain->GettingStarted->trigger();
+        };
+        // The program ends when the main window closes, whether or not this is answered.
+        startup->setAttribute(Qt::WA_QuitOnClose, false);
+        startup->show();
+    }
+
+    Application.Title = "Keysmith";
+
+    std::unique_ptr<TfrmMain> main = CreateMainForm();
+    auto parameters = std::make_unique<TfrmParameters>(main.get());
+    frmParameters = parameters.get();
+    frmParameters->SetModified = [](bool Value) {
+        if (frmMain) frmMain->SetModified(Value);
+    };
+
+    main->show();
+    const int result = app.exec();
+    frmParameters = nullptr;
+    return result;
+}
