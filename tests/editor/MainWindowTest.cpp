@@ -17,8 +17,9 @@ QApplication& App()
     static int argc = 1;
     static char name[] = "editor_main_window_test";
     static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
+    // Never destroyed: tearing Qt down among other statics at exit is what crashes.
+    static QApplication* app = new QApplication(argc, argv);
+    return *app;
 }
 
 class MainWindow : public ::testing::Test {
