@@ -1,8 +1,19 @@
 #!/usr/bin/env bash
-# Starts the editor from the program folder of the build; until the editor exists, says so.
+# Installs the build into one program folder and starts the editor from there, with the
+# virtual keypad (one keypad 16C0:0607) in place of the system's HID library, so Download
+# works without hardware. What the keypad received is in $prefix/virtual-keypad/reports.log.
+#   scripts/run.sh [build dir] [definition file]
 set -euo pipefail
 build=${1:-build}
-if [ -x "$build/bin/Keysmith591" ]; then
-  exec "$build/bin/Keysmith591"
-fi
-echo "Everything is built in $build; the editor is not part of the build yet."
+shift || true
+prefix=${QUILL_RUN_PREFIX:-$build/install}
+cmake --install "$build" --prefix "$prefix" >/dev/null
+prefix=$(cd "$prefix" && pwd)
+keypad="$prefix/virtual-keypad"
+mkdir -p "$keypad"
+[ -f "$keypad/devices" ] || echo "16c0 0607" > "$keypad/devices"
+echo "Program folder: $prefix/bin; keypad log: $keypad/reports.log"
+export QUILL_VIRTUAL_HID_DEVICES="$keypad/devices"
+export QUILL_VIRTUAL_HID_LOG="$keypad/reports.log"
+export LD_LIBRARY_PATH="$(cd "$build/virtualhid" && pwd)${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}"
+exec "$prefix/bin/Keysmith591" "$@"
