@@ -1,6 +1,7 @@
 // The main window driven headless through its real widgets.
 #include "Unit1.h"
 
+#include "QtTestApp.h"
 #include "TestSupport.h"
 
 #include <QApplication>
@@ -12,16 +13,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-QApplication& App()
-{
-    static int argc = 1;
-    static char name[] = "editor_main_window_test";
-    static char* argv[] = {name, nullptr};
-    // Never destroyed: tearing Qt down among other statics at exit is what crashes.
-    static QApplication* app = new QApplication(argc, argv);
-    return *app;
-}
-
 class MainWindow : public ::testing::Test {
 protected:
     void SetUp() override

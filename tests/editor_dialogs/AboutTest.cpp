@@ -1,5 +1,5 @@
 #include "About.h"
-#include "DialogTestApp.h"
+#include "QtTestApp.h"
 #include "Dialogs.h"
 #include "Paths.h"
 #include "TestSupport.h"

@@ -1,4 +1,4 @@
-#include "DialogTestApp.h"
+#include "QtTestApp.h"
 #include "Dialogs.h"
 #include "KeypadClass.h"
 #include "Params.h"

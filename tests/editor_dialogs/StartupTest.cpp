@@ -1,4 +1,4 @@
-#include "DialogTestApp.h"
+#include "QtTestApp.h"
 #include "Forms.h"
 #include "Paths.h"
 #include "Startup.h"

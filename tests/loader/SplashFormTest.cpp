@@ -1,3 +1,4 @@
+#include "QtTestApp.h"
 #include "DefinitionReader.h"
 #include "Devices.h"
 #include "HidTransport.h"
@@ -15,15 +16,6 @@
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-
-QApplication& App()
-{
-    static int argc = 1;
-    static char name[] = "loader_form_test";
-    static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
-}
 
 // What the window showed at each pause: the run pauses only after it repainted.
 struct TShown {

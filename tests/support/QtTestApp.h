@@ -1,5 +1,6 @@
-// The one QApplication the dialog tests share: made before any test's fixture and ended
-// before the process exits (Qt's input devices must not outlive it into static teardown).
+// The one QApplication a test program shares: made before any test's fixture and ended
+// before the process exits (Qt's input devices and fonts must not outlive it into static
+// teardown, and nothing of it may be left for the leak checker).
 #pragma once
 #include <QApplication>
 
@@ -12,7 +13,7 @@ inline std::unique_ptr<QApplication> TheApp;
 inline QApplication& App()
 {
     static int argc = 1;
-    static char name[] = "editor_dialogs_test";
+    static char name[] = "quill_test";
     static char* argv[] = {name, nullptr};
     if (!TheApp) TheApp = std::make_unique<QApplication>(argc, argv);
     return *TheApp;
