@@ -77,6 +77,12 @@ void TIniFile::Parse(const std::string& Data)
         if (nl == std::string::npos) {
             line.Text = Data.substr(pos);
             pos = Data.size();
+            // A carriage return that ends the file is read as that line's end, as it would be
+            // once a line is added after it (EndLine).
+            if (!line.Text.empty() && line.Text.back() == '\r') {
+                line.Text.pop_back();
+                line.Eol = "\r";
+            }
         } else {
             size_t end = nl;
             line.Eol = "\n";
@@ -146,6 +152,12 @@ bool TIniFile::ReadBool(const std::string& Section, const std::string& Ident, bo
     return ReadInteger(Section, Ident, Default ? 1 : 0) != 0;
 }
 
+void TIniFile::EndLine(TLine& Line) const
+{
+    if (Line.Eol.empty()) Line.Eol = FEol;
+    else if (Line.Eol == "\r") Line.Eol = "\r\n";
+}
+
 void TIniFile::WriteString(const std::string& Section, const std::string& Ident, const std::string& Value)
 {
     std::string value = Value;
@@ -158,7 +170,7 @@ void TIniFile::WriteString(const std::string& Section, const std::string& Ident,
         // A new section goes at the end, after a line end for a last line that lacks one.
         std::vector<TLine>& last = FSections.empty() ? FPreamble : FSections.back().Lines;
         TLine* tail = !last.empty() ? &last.back() : (FSections.empty() ? nullptr : &FSections.back().Header);
-        if (tail && tail->Eol.empty()) tail->Eol = FEol;
+        if (tail) EndLine(*tail);
         FSections.push_back(TSection{Section, TLine{"[" + Section + "]", FEol}, {}});
         s = &FSections.back();
     }
@@ -175,8 +187,7 @@ void TIniFile::WriteString(const std::string& Section, const std::string& Ident,
     }
     TLine line{Ident + "=" + value, FEol};
     const size_t at = static_cast<size_t>(lastKey + 1);
-    if (at > 0 && s->Lines[at - 1].Eol.empty()) s->Lines[at - 1].Eol = FEol;
-    if (at == 0 && s->Header.Eol.empty()) s->Header.Eol = FEol;
+    EndLine(at > 0 ? s->Lines[at - 1] : s->Header);
     s->Lines.insert(s->Lines.begin() + static_cast<std::ptrdiff_t>(at), std::move(line));
 }
 

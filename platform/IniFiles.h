@@ -49,7 +49,7 @@ public:
 private:
     struct TLine {
         std::string Text; // without its line end
-        std::string Eol;  // "\n", "\r\n" or "" for a last line without one
+        std::string Eol;  // "\n", "\r\n"; "" or "\r" only for the file's last line
     };
     struct TSection {
         std::string Name;
@@ -62,6 +62,8 @@ private:
     const TSection* FindSection(const std::string& Section) const;
     static const TLine* FindKey(const TSection& S, const std::string& Ident, std::string* Value);
     std::string Serialize() const;
+    // Gives a line that ends the file a line end, so that another line can follow it.
+    void EndLine(TLine& Line) const;
 
     std::string FFileName;
     std::string FPath;        // resolved path

@@ -84,6 +84,18 @@ TEST_F(IniFileTest, WritesLeaveEverythingElseInPlace)
     EXPECT_EQ(again.ReadString("Foreign", "x", ""), "keep me");
 }
 
+TEST_F(IniFileTest, AWriteAfterALastLineEndingInACarriageReturnReadsBackTheSame)
+{
+    WriteFileText(Path, "[A]\n[global_parameters\r");
+    {
+        TIniFile ini(Path);
+        ini.WriteString("GLOBAL_PARAMETERS", "Model_Number", "Keysmith591");
+        ini.UpdateFile();
+    }
+    TIniFile again(Path);
+    EXPECT_EQ(again.ReadString("GLOBAL_PARAMETERS", "Model_Number", ""), "Keysmith591");
+}
+
 TEST_F(IniFileTest, NewFileAndLineBreaksInValues)
 {
     {
