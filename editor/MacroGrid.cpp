@@ -165,7 +165,8 @@ void TMacroGrid::keyPressEvent(QKeyEvent* E)
     uint16_t key = VirtualKeyFromQt(E->key());
     if (key != 0 && OnKeyDown) OnKeyDown(key, E->modifiers());
     if (key != 0) MoveByKey(E->key(), E->modifiers());
-    const QString text = E->text();
+    // With Alt held the platform types no character (the key goes to the menu instead).
+    const QString text = (E->modifiers() & Qt::AltModifier) ? QString() : E->text();
     if (!text.isEmpty() && OnKeyPress) {
         const char16_t ch = text.at(0).unicode();
         // A character with no 8-bit code never reaches the handler.

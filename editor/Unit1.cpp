@@ -1,5 +1,7 @@
 #include "Unit1.h"
 
+#include <algorithm>
+
 #include "Forms.h"
 
 #include <QCursor>
@@ -461,7 +463,8 @@ void TfrmMain::RefreshGrid(int Cursor)
     lblBytesUsed->setText(QString::number(limit - used));
     ProgressBar1->setMaximum(limit);
     chkboxAutoRepeat->setChecked(Keypad->GetAutoRepeat());
-    ProgressBar1->setValue(used);
+    // A loaded file can hold more than the limit; the gauge then shows full.
+    ProgressBar1->setValue(std::min(used, limit));
     EditName->setText(QString::fromStdString(Keypad->GetName()));
 }
 

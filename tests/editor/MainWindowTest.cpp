@@ -79,6 +79,10 @@ TEST_F(MainWindow, TypingLettersWithAndWithoutShift)
     EXPECT_EQ(Codes(), (std::vector<int32_t>{42, 30, 106, 30, 30}));
     EXPECT_TRUE(Modified);
     EXPECT_EQ(W->CursorIndex(), 5);
+    // Alt with a letter types no character.
+    QKeyEvent alt(QEvent::KeyPress, Qt::Key_B, Qt::AltModifier, "b");
+    QApplication::sendEvent(W->Grid, &alt);
+    EXPECT_EQ(Codes().size(), 5u);
 }
 
 TEST_F(MainWindow, ShiftHeldOverSeveralLettersAndAutoRepeat)
