@@ -11,6 +11,13 @@
 
 #include <memory>
 
+#ifdef QUILL_STARTUP_PROBE
+#include <QTimer>
+
+#include <cstdio>
+#include <ctime>
+#endif
+
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
@@ -40,7 +47,23 @@ int main(int argc, char* argv[])
         if (frmMain) frmMain->SetModified(Value);
     };
 
+    // Ends the loop without asking the other windows to close: the start-up question refuses
+    // to, and must not keep the program alive once the main window has closed.
+    app.setQuitOnLastWindowClosed(false);
+    QObject::connect(&app, &QGuiApplication::lastWindowClosed, &app, [] { QCoreApplication::exit(0); });
     main->show();
+#ifdef QUILL_STARTUP_PROBE
+    // The probe build of the tests: once the main window is on the screen it says when (wall
+    // clock, ns), with its caption and whether the start-up question is up, and ends.
+    QTimer::singleShot(0, &app, [&] {
+        timespec now{};
+        clock_gettime(CLOCK_REALTIME, &now);
+        std::printf("%lld %d %s\n", static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec,
+                    startup && startup->isVisible() ? 1 : 0, main->Caption().c_str());
+        std::fflush(stdout);
+        QCoreApplication::exit(0);
+    });
+#endif
     const int result = app.exec();
     frmParameters = nullptr;
     return result;
