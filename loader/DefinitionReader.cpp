@@ -128,6 +128,8 @@ int32_t ReadKeypadFile(const std::string& Path)
 {
     if (!FileExists(ResolveProfilePath(Path))) return 1;
     TIniFile ini(Path);
+    // A file that cannot be read would download as an empty definition and erase the keypad.
+    if (ini.ReadFailed()) return 1;
     const std::string g = "GLOBAL_PARAMETERS";
     DownloadHeader = DownloadHeaderTemplate;
     DownloadHeader[HeaderCharacterPacing] = static_cast<Byte>(ini.ReadInteger(g, "Character_Pacing", 4));

@@ -235,13 +235,14 @@ void TForm2::closeEvent(QCloseEvent* Event)
 
 int WinMain(int argc, char** argv)
 {
+    // Taken before Qt sees argv: Qt removes words it reads as its own options ("-title",
+    // "-style", ...), which may be pieces of a path that arrived split at its blanks.
+    std::vector<std::string> params{ProgramPath(argc > 0 ? argv[0] : nullptr)};
+    for (int i = 1; i < argc; ++i) params.emplace_back(argv[i]);
     QApplication app(argc, argv);
     InstallQtDialogs();
     Application.Title = "KeyburnUsb";
     QApplication::setApplicationName(QString::fromStdString(Application.Title));
-    std::vector<std::string> params{ProgramPath(argc > 0 ? argv[0] : nullptr)};
-    // Qt has taken its own options out of argv; what is left are the loader's arguments.
-    for (int i = 1; i < argc; ++i) params.emplace_back(argv[i]);
     bool succeeded = false;
     RunGuarded([&] {
         TForm2 form(params);

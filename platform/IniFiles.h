@@ -25,6 +25,9 @@ public:
     TIniFile& operator=(const TIniFile&) = delete;
 
     const std::string& FileName() const { return FFileName; }
+    // True when something is at the path that could not be read (a folder, a file without
+    // read permission): every read then gives its default.
+    bool ReadFailed() const { return FReadFailed; }
 
     // At most 2047 characters of the value; Default when the key is missing.
     std::string ReadString(const std::string& Section, const std::string& Ident, const std::string& Default) const;

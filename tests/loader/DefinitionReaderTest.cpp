@@ -74,6 +74,19 @@ TEST_F(DefinitionReaderTest, MissingFileIsRefusedAndChangesNothing)
     const Bytes before = DownloadStream();
     EXPECT_EQ(ReadKeypadFile(Dir.File("missing.ckd")), 1);
     EXPECT_EQ(ReadKeypadFile(Dir.Path()), 1); // a folder is no file
+    // A file that is there but cannot be read is refused, never sent as an empty definition.
+    struct TUnreadable : TFileSystem {
+        TReadResult ReadWholeFile(const std::string&, std::string& Data) override
+        {
+            Data.clear();
+            return TReadResult::Failed;
+        }
+    } unreadable;
+    const std::string there = Dir.File("there.ckd");
+    WriteFileText(there, "[KEY0]\nLevel_1_Codes=1c\n");
+    SetFileSystem(&unreadable);
+    EXPECT_EQ(ReadKeypadFile(there), 1);
+    SetFileSystem(nullptr);
     EXPECT_EQ(DownloadStream(), before);
     EXPECT_EQ(DownloadDelay, 7);
 }

@@ -133,6 +133,15 @@ TEST_F(ProgramTest, EveryFailureExitsWithStatus1)
     }
 }
 
+TEST_F(ProgramTest, PiecesOfAPathThatLookLikeQtOptionsArriveWhole)
+{
+    const std::string odd = Keypad.Dir.File("my -reverse draft.ckd");
+    WriteFileText(odd, ReadFileText(Path));
+    TRun run = RunLoader({Keypad.Dir.Path() + "/my", "-reverse", "draft.ckd"}, {Library()});
+    EXPECT_EQ(run.ExitStatus, 0);
+    EXPECT_FALSE(Keypad.Reports().empty());
+}
+
 TEST_F(ProgramTest, MissingDefinitionFileExitsWithStatus1)
 {
     TRun run = RunLoader({Keypad.Dir.File("none.ckd")}, {Library()});
