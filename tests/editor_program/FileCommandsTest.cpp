@@ -4,10 +4,14 @@
 #include "ProgramTestSupport.h"
 
 #include "Forms.h"
+#include "Params.h"
 #include "Paths.h"
+#include "Startup.h"
 #include "Shell.h"
 #include "SysUtils.h"
 #include "Unit1.h"
+
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -396,6 +400,30 @@ TEST_F(FileCommandsTest, LaunchersStartTheirTargets)
     EXPECT_EQ(Dialogs.FileDialogs[0].FilterIndex, 3);
     EXPECT_EQ(Dialogs.FileDialogs[0].Title, "");
     EXPECT_EQ(Dialogs.FileDialogs[0].DefaultExt, "");
+}
+
+TEST_F(FileCommandsTest, PropertiesApplyMarksTheDefinitionModified)
+{
+    TfrmMain& f = Start();
+    TfrmParameters parameters(&f);
+    frmParameters = &parameters;
+    parameters.SetModified = [&f](bool Value) { f.SetModified(Value); };
+    QTimer::singleShot(0, &parameters, [&] { parameters.btnApplyClick(); });
+    f.ToolBtnParameters->click();
+    EXPECT_TRUE(Modified);
+    EXPECT_EQ(f.Caption(), std::string(Untitled) + "*");
+    frmParameters = nullptr;
+}
+
+TEST_F(FileCommandsTest, StartupQuestionYesOpensTheTutorialThroughTheMainWindow)
+{
+    TStartupForm question;
+    question.OnGettingStarted = [] { frmMain->GettingStarted->trigger(); };
+    Start();
+    question.rbYes->setChecked(true);
+    question.btnOK->click();
+    EXPECT_EQ(Dialogs.Texts(), std::vector<std::string>{"Could not find \"Getting Started.pdf\" help file."});
+    EXPECT_FALSE(FileExists(Dir.File("Keysmith591.ini")));
 }
 
 } // namespace
