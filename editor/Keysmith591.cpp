@@ -20,10 +20,11 @@
 
 int main(int argc, char* argv[])
 {
+    // Taken before Qt sees argv: Qt removes words it reads as its own options ("-style",
+    // "-reverse", ...), and the first argument is a file the user named, whatever it holds.
+    SetCommandLine(std::vector<std::string>(argv + 1, argv + argc));
     QApplication app(argc, argv);
     InstallQtDialogs();
-    // The process's own arguments, as the system split them; Qt's own options are not ours.
-    SetCommandLine(std::vector<std::string>(argv + 1, argv + argc));
 
     // Asked before the main window exists, so a message of the command-line file's load may
     // come up while the question is on the screen. It looks the main window up only on OK.

@@ -67,6 +67,9 @@ TEST(StartupProgramTest, CommandLineAndQuestionAsTheProcessStarts)
 
     EXPECT_EQ(RunProbe(dir.Path(), {path}).Caption, "Keysmith591 - my keypad.ckd"); // quoted by the shell
     EXPECT_EQ(RunProbe(dir.Path(), {dir.File("my"), "keypad.ckd"}).Caption, "Key-Smith"); // unquoted
+    // An argument that looks like one of Qt's own options is still the file the user named
+    // (here one that is not there), not taken away as if no file had been named.
+    EXPECT_EQ(RunProbe(dir.Path(), {"-reverse"}).Caption, "Key-Smith");
 
     // Any file of that name stops the question; a folder of that name does not.
     mkdir(dir.File("Keysmith591.ini").c_str(), 0755);
