@@ -4,6 +4,20 @@
 
 TApplication Application;
 
+namespace {
+TMessagePump gPump = nullptr;
+}
+
+void SetMessagePump(TMessagePump Pump)
+{
+    gPump = Pump;
+}
+
+void TApplication::ProcessMessages()
+{
+    if (gPump) gPump();
+}
+
 void TApplication::ShowException(const Exception& E)
 {
     TMessageRequest r;

@@ -10,7 +10,16 @@ public:
     std::string Title;
     // Shows the error's message in a box captioned with Title, stop icon, one OK button.
     void ShowException(const Exception& E);
+    // Takes and handles every window message waiting in the thread's queue, each passing the
+    // message hook and then dispatched, as the message loop does; returns when none is left.
+    // Does nothing while no message loop is installed (SetMessagePump).
+    void ProcessMessages();
 };
+
+// The message loop's "handle what is waiting" step, installed by the layer that owns the
+// program's message queue; nullptr removes it.
+using TMessagePump = void (*)();
+void SetMessagePump(TMessagePump Pump);
 
 extern TApplication Application;
 

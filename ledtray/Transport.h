@@ -1,0 +1,38 @@
+// The tray utility's link to the keypad: one two-byte command to the first keypad reached,
+// trying a USB keypad with the output-report identity, then one with the feature-report
+// identity, then the PS/2 keyboard controller through the port component. Free routines
+// over module state; nothing is read back from the keypad.
+#pragma once
+#include "Devices.h"
+#include "KeypadProtocol.h"
+
+#include <cstdint>
+
+class TPortAccess;
+
+constexpr Byte kpOutputReport = 0;
+constexpr Byte kpFeatureReport = 1;
+
+constexpr int32_t Ps2PollLimit = 1000000;
+constexpr uint16_t Ps2StatusPort = 0x64;
+constexpr uint16_t Ps2DataPort = 0x60;
+
+extern uint16_t WantedVendorId;
+extern uint16_t WantedProductId;
+extern HANDLE KeypadHandle;
+// The port component the PS/2 routines use: the tray form's KeyPort, set when the form is
+// created. REQUIRES: set before a command can fall through to the PS/2 path.
+extern TPortAccess* KeyPort;
+
+void SelectDeviceIds(Byte Profile);
+bool FindKeypadDevice();
+void CloseKeypadDevice();
+// True = failed.
+bool SendDeviceByte(Byte B);
+bool OpenKeyPort();
+void CloseKeyPort();
+// 0 = written to the data port; 1 = the wait ran out and nothing was written.
+int32_t SendPs2Byte(Byte B);
+// True when a link was reached and both bytes were handed to it; false when no link was
+// reached (nothing sent) or a byte could not be handed over (the command still ran to its end).
+bool SendKeypadCommand(Byte Command);
