@@ -8,7 +8,7 @@ set -e
 nonroot=
 if [ "$1" = --non-root ]; then nonroot=1; shift; fi
 dir=$(cd "$1" && pwd); shift
-export QUILL_NS_DIR="$dir" QUILL_NS_NONROOT="$nonroot"
+export QUILL_NS_DIR="$dir" QUILL_NS_NONROOT="$nonroot" QUILL_NS_CWD="$PWD"
 exec unshare --user --map-root-user --mount -- sh -c '
   set -e
   cd "$QUILL_NS_DIR"
@@ -18,8 +18,8 @@ exec unshare --user --map-root-user --mount -- sh -c '
   mount -t overlay overlay -o "lowerdir=/var/lib,upperdir=$QUILL_NS_DIR/upper,workdir=$QUILL_NS_DIR/work" /var/lib
   mkdir -p /var/lib/quillboard/windows
   mount --no-canonicalize --bind . /var/lib/quillboard/windows
-  cd /
-  unset QUILL_NS_DIR
+  cd "$QUILL_NS_CWD"
+  unset QUILL_NS_DIR QUILL_NS_CWD
   if [ -n "$QUILL_NS_NONROOT" ]; then
     unset QUILL_NS_NONROOT
     exec unshare --user --map-user=65534 --map-group=65534 -- "$@"
