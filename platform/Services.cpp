@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <memory>
 #include <set>
 #include <sstream>
@@ -30,8 +31,12 @@ struct TService {
 struct TScObject {
     bool Manager = false;
     uint32_t Access = 0;
+    bool Administrator = false; // managers only: opened by an administrator
     std::string Service; // services only
 };
+
+// Query configuration and status, enumerate dependents, interrogate.
+constexpr uint32_t kServiceQueryAccess = 0x0001 | 0x0004 | 0x0008 | 0x0080;
 
 std::set<TScObject*> gObjects;
 std::optional<bool> gAdministrator;
@@ -144,12 +149,21 @@ bool NamedByHandle(const std::string& Service)
                        [&](const TScObject* o) { return !o->Manager && Upper(o->Service) == Upper(Service); });
 }
 
-// The service of a handle as the database has it now; null with 1060 when it has gone.
-TService* ServiceOf(TDatabase& Db, const TScObject& Handle)
+// The service of a handle as the database has it now; null when the handle is not a
+// service's (6) or the service has gone (1060).
+TService* ServiceOf(TDatabase& Db, SC_HANDLE Service)
 {
-    TService* s = Db.Find(Handle.Service);
+    const TScObject* handle = ObjectOf(Service, false);
+    if (!handle) return nullptr;
+    TService* s = Db.Find(handle->Service);
     if (!s) SetLastError(ERROR_SERVICE_DOES_NOT_EXIST);
     return s;
+}
+
+bool Fail(uint32_t Error)
+{
+    SetLastError(Error);
+    return false;
 }
 
 std::string Text(const char* S)
@@ -178,7 +192,7 @@ SC_HANDLE OpenSCManagerA(const char* MachineName, const char* DatabaseName, uint
         SetLastError(ERROR_ACCESS_DENIED);
         return nullptr;
     }
-    return Keep({true, DesiredAccess, {}});
+    return Keep({true, DesiredAccess, IsAdministrator(), {}});
 }
 
 SC_HANDLE CreateServiceA(SC_HANDLE SCManager, const char* ServiceName, const char* DisplayName,
@@ -204,62 +218,48 @@ SC_HANDLE CreateServiceA(SC_HANDLE SCManager, const char* ServiceName, const cha
     db.Add({ServiceName, Text(DisplayName), ServiceType, StartType, ErrorControl, StoredImagePath(BinaryPathName),
             SERVICE_STOPPED, false});
     if (!db.Save()) return nullptr;
-    return Keep({false, DesiredAccess, ServiceName});
+    return Keep({false, DesiredAccess, false, ServiceName});
 }
 
 SC_HANDLE OpenServiceA(SC_HANDLE SCManager, const char* ServiceName, uint32_t DesiredAccess)
 {
     TScObject* manager = ObjectOf(SCManager, true);
     if (!manager) return nullptr;
+    // Only an administrator's manager opens a service for more than asking about it.
+    if (!manager->Administrator && (DesiredAccess & ~kServiceQueryAccess)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return nullptr;
+    }
     TDatabase db;
     const TService* s = db.Find(Text(ServiceName));
     if (!s) {
         SetLastError(ERROR_SERVICE_DOES_NOT_EXIST);
         return nullptr;
     }
-    return Keep({false, DesiredAccess, s->Name});
+    return Keep({false, DesiredAccess, false, s->Name});
 }
 
 bool StartServiceA(SC_HANDLE Service, uint32_t /*NumServiceArgs*/, const char** /*ServiceArgVectors*/)
 {
-    TScObject* handle = ObjectOf(Service, false);
-    if (!handle) return false;
     TDatabase db;
-    TService* s = ServiceOf(db, *handle);
+    TService* s = ServiceOf(db, Service);
     if (!s) return false;
-    if (s->DeletePending) {
-        SetLastError(ERROR_SERVICE_MARKED_FOR_DELETE);
-        return false;
-    }
-    if (s->State == SERVICE_RUNNING) {
-        SetLastError(ERROR_SERVICE_ALREADY_RUNNING);
-        return false;
-    }
+    if (s->DeletePending) return Fail(ERROR_SERVICE_MARKED_FOR_DELETE);
+    if (s->State == SERVICE_RUNNING) return Fail(ERROR_SERVICE_ALREADY_RUNNING);
     uint32_t error = ERROR_SUCCESS;
-    if (!LoadKernelDriver(ResolveProfilePath(s->ImagePath), TDriverLoad::Service, error)) {
-        SetLastError(error);
-        return false;
-    }
+    if (!LoadKernelDriver(ResolveProfilePath(s->ImagePath), TDriverLoad::Service, error)) return Fail(error);
     s->State = SERVICE_RUNNING;
     return db.Save();
 }
 
 bool ControlService(SC_HANDLE Service, uint32_t Control, SERVICE_STATUS* Status)
 {
-    TScObject* handle = ObjectOf(Service, false);
-    if (!handle) return false;
-    if (Control != SERVICE_CONTROL_STOP) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return false;
-    }
     TDatabase db;
-    TService* s = ServiceOf(db, *handle);
+    TService* s = ServiceOf(db, Service);
     if (!s) return false;
+    if (Control != SERVICE_CONTROL_STOP) return Fail(ERROR_INVALID_PARAMETER);
     if (Status) *Status = {s->Type, s->State, 0, 0, 0, 0, 0};
-    if (s->State != SERVICE_RUNNING) {
-        SetLastError(ERROR_SERVICE_NOT_ACTIVE);
-        return false;
-    }
+    if (s->State != SERVICE_RUNNING) return Fail(ERROR_SERVICE_NOT_ACTIVE);
     s->State = SERVICE_STOPPED;
     if (Status) Status->dwCurrentState = SERVICE_STOPPED;
     return db.Save();
@@ -267,15 +267,10 @@ bool ControlService(SC_HANDLE Service, uint32_t Control, SERVICE_STATUS* Status)
 
 bool DeleteService(SC_HANDLE Service)
 {
-    TScObject* handle = ObjectOf(Service, false);
-    if (!handle) return false;
     TDatabase db;
-    TService* s = ServiceOf(db, *handle);
+    TService* s = ServiceOf(db, Service);
     if (!s) return false;
-    if (s->DeletePending) {
-        SetLastError(ERROR_SERVICE_MARKED_FOR_DELETE);
-        return false;
-    }
+    if (s->DeletePending) return Fail(ERROR_SERVICE_MARKED_FOR_DELETE);
     s->DeletePending = true;
     return db.Save();
 }

@@ -3,7 +3,8 @@
 // replaces the old one) under a lock on the folder, so it outlives the process: a service one
 // run installed, started and left is found installed and running by the next.
 //
-// A started kernel-driver service provides the device named after its driver file's stem
+// A driver file inside the Windows folder is recorded relative to it. A started kernel-driver
+// service provides the device named after its driver file's stem
 // ("PORTACC.SYS" gives "\\.\PORTACC", Kernel.h); starting checks that the file names a driver
 // of ours (KernelDrivers.h).
 #pragma once
@@ -36,7 +37,8 @@ struct SERVICE_STATUS {
 };
 
 // The local machine's database (MachineName and DatabaseName null or empty). Any access beyond
-// connecting and enumerating needs an administrator (root): otherwise null, last error 5.
+// connecting and enumerating needs an administrator (root): otherwise null, last error 5. Only
+// an administrator's manager creates services or opens them for more than queries.
 SC_HANDLE OpenSCManagerA(const char* MachineName, const char* DatabaseName, uint32_t DesiredAccess);
 // Records a kernel-driver service stopped. Null with last error 1073 when a service of that
 // name exists (1072 when it is marked for deletion), 87 for another service type.
