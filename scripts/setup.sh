@@ -9,6 +9,7 @@ packages=(
   qt6-base-dev qt6-qpa-plugins libgl1-mesa-dev
   libhidapi-dev libhidapi-hidraw0
   xvfb xauth
+  qemu-system-x86 linux-image-amd64 busybox-static   # the port driver's test on a real kernel
 )
 missing=()
 for p in "${packages[@]}"; do
