@@ -114,18 +114,6 @@ TEST_F(TransportTest, CommandGoesToTheFirstKeypadReachedAndEveryOpenedDeviceIsCl
     EXPECT_TRUE(Windows.PortLog().empty());
 }
 
-TEST_F(TransportTest, WantedIdentityStaysAsLastSelected)
-{
-    Attach("04b4 0a0a\n");
-    ASSERT_TRUE(SendKeypadCommand(kcFlashLED));
-    EXPECT_EQ(WantedVendorId, 0x04B4);
-    EXPECT_EQ(WantedProductId, 0x0A0A);
-    Attach("");
-    ASSERT_FALSE(SendKeypadCommand(kcFlashLED));
-    EXPECT_EQ(WantedVendorId, 0x16C0);
-    EXPECT_EQ(WantedProductId, 0x0607);
-}
-
 // What the output-report path relies on of WriteFile: only a handle opened for writing takes
 // a report, and the count taken comes back.
 TEST_F(TransportTest, OutputReportNeedsAHandleOpenedForWriting)
