@@ -27,6 +27,7 @@ const std::string kDevicePrefix = "\\\\.\\";
 struct TDeviceObject {
     std::unique_ptr<TKernelDriver> Driver;
     int Lock = -1; // the driver file, locked while its device is open
+    std::vector<uint8_t> Buffer; // the driver's copy of each request, kept to spare an allocation
     ~TDeviceObject()
     {
         Driver.reset();
@@ -141,7 +142,8 @@ bool DeviceIoControl(HANDLE Device, uint32_t IoControlCode, const void* InBuffer
         return false;
     }
     // The driver works on a buffer of its own; the caller's buffers may be one and the same.
-    std::vector<uint8_t> buffer(std::max(InSize, OutSize));
+    std::vector<uint8_t>& buffer = o->Buffer;
+    buffer.assign(std::max(InSize, OutSize), 0);
     if (InSize) std::memcpy(buffer.data(), InBuffer, InSize);
     uint32_t returned = 0, error = ERROR_SUCCESS;
     if (!o->Driver->Control(IoControlCode, buffer, returned, error)) {

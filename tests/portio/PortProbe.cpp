@@ -45,8 +45,9 @@ int main(int argc, char** argv)
         const std::string step = argv[i];
         if (step == "open") {
             const bool result = port->OpenAccess();
-            std::printf("open %d active %d lptcount %d lptnumber %d\n", result, port->ActiveHW(), port->LPTCount(),
-                        port->LPTNumber());
+            std::printf("open %d active %d lptcount %d lptnumber %d wasrunning %d wasinstalled %d\n", result,
+                        port->ActiveHW(), port->LPTCount(), port->LPTNumber(), port->ServiceWasRunning,
+                        port->ServiceWasInstalled);
         } else if (step == "close") {
             port->CloseAccess();
             std::printf("close active %d\n", port->ActiveHW());

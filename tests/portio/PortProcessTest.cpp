@@ -25,7 +25,7 @@ protected:
 TEST_F(TPortProcessTest, AnOrdinaryUserGetsFalseAndNothingIsWritten)
 {
     EXPECT_EQ(Run({"open", "out", "0x60", "0xe4", "in", "0x64", "close"}, true),
-              "open 0 active 0 lptcount 0 lptnumber 1\nout 0x60 0xe4\nin 0x64 0xff\nclose active 0\n");
+              "open 0 active 0 lptcount 0 lptnumber 1 wasrunning 0 wasinstalled 1\nout 0x60 0xe4\nin 0x64 0xff\nclose active 0\n");
     EXPECT_EQ(ServiceState(), "none");
     EXPECT_TRUE(Windows.PortLog().empty());
 }
@@ -34,7 +34,7 @@ TEST_F(TPortProcessTest, AnOrdinaryUserGetsFalseAndNothingIsWritten)
 TEST_F(TPortProcessTest, AServiceAProcessLeftIsFoundByTheNext)
 {
     Describe("lpt 0x378 0 0x278\n");
-    EXPECT_EQ(Run({"open", "leave"}), "open 1 active 1 lptcount 2 lptnumber 1\n");
+    EXPECT_EQ(Run({"open", "leave"}), "open 1 active 1 lptcount 2 lptnumber 1 wasrunning 0 wasinstalled 0\n");
     EXPECT_EQ(ServiceState(), "running");
 
     TPortAccess port(nullptr);
@@ -44,7 +44,8 @@ TEST_F(TPortProcessTest, AServiceAProcessLeftIsFoundByTheNext)
     port.CloseAccess();
     EXPECT_EQ(ServiceState(), "running");
 
-    EXPECT_EQ(Run({"open", "out", "0x60", "0x05", "close"}), "open 1 active 1 lptcount 2 lptnumber 1\nout 0x60 0x05\nclose active 0\n");
+    EXPECT_EQ(Run({"open", "out", "0x60", "0x05", "close"}),
+              "open 1 active 1 lptcount 2 lptnumber 1 wasrunning 1 wasinstalled 1\nout 0x60 0x05\nclose active 0\n");
     EXPECT_EQ(ServiceState(), "running");
     EXPECT_EQ(Windows.PortLog(), (std::vector<std::string>{"out 0x60 0xe4", "out 0x60 0x05"}));
 }

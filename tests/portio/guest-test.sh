@@ -56,7 +56,9 @@ tr -d '\r' < "$work/console.log" | grep -E '^(guest:|open|in|hard|out|close)' | 
 
 fail() { echo "FAILED: $*"; exit 1; }
 grep -qx 'guest: probe exit 0' "$work/results.txt" || fail "the probe did not end well"
-grep -qx 'open 1 active 1 lptcount 2 lptnumber 1' "$work/results.txt" || fail "OpenAccess did not succeed, or the table of two parallel ports was not mapped"
+# From no service at all: installed and started by this OpenAccess; two parallel ports mapped.
+grep -qx 'open 1 active 1 lptcount 2 lptnumber 1 wasrunning 0 wasinstalled 0' "$work/results.txt" ||
+  fail "OpenAccess did not install, start and open, or the table of two parallel ports was not mapped"
 # The status port through the driver and through the instruction; never 0xff from a live controller.
 [ "$(grep -c '^in 0x64 0x' "$work/results.txt")" = 2 ] || fail "two status reads expected"
 grep -q '^in 0x64 0xff' "$work/results.txt" && fail "a status read gave 0xff"
