@@ -4,6 +4,7 @@
 #include "Devices.h"
 #include "Forms.h"
 #include "HidTransport.h"
+#include "QtApplication.h"
 #include "QtDialogs.h"
 #include "SysUtils.h"
 
@@ -235,11 +236,11 @@ void TForm2::closeEvent(QCloseEvent* Event)
 
 int WinMain(int argc, char** argv)
 {
-    // Taken before Qt sees argv: Qt removes words it reads as its own options ("-title",
-    // "-style", ...), which may be pieces of a path that arrived split at its blanks.
+    // The arguments may be pieces of a path split at its blanks; Qt sees none of them.
     std::vector<std::string> params{ProgramPath(argc > 0 ? argv[0] : nullptr)};
     for (int i = 1; i < argc; ++i) params.emplace_back(argv[i]);
-    QApplication app(argc, argv);
+    TQtArguments qtArguments(argc > 0 ? argv[0] : nullptr);
+    QApplication app(qtArguments.Count, qtArguments.Values);
     InstallQtDialogs();
     Application.Title = "KeyburnUsb";
     QApplication::setApplicationName(QString::fromStdString(Application.Title));

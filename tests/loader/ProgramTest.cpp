@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <thread>
 
@@ -135,11 +136,15 @@ TEST_F(ProgramTest, EveryFailureExitsWithStatus1)
 
 TEST_F(ProgramTest, PiecesOfAPathThatLookLikeQtOptionsArriveWhole)
 {
-    const std::string odd = Keypad.Dir.File("my -reverse draft.ckd");
-    WriteFileText(odd, ReadFileText(Path));
-    TRun run = RunLoader({Keypad.Dir.Path() + "/my", "-reverse", "draft.ckd"}, {Library()});
-    EXPECT_EQ(run.ExitStatus, 0);
-    EXPECT_FALSE(Keypad.Reports().empty());
+    // Qt's options with and without a value of their own: none reaches Qt.
+    for (const char* option : {"-reverse", "-platform", "-style", "-qwindowtitle"}) {
+        const std::string odd = Keypad.Dir.File(std::string("my ") + option + " draft.ckd");
+        WriteFileText(odd, ReadFileText(Path));
+        std::remove(Keypad.LogFile().c_str());
+        TRun run = RunLoader({Keypad.Dir.Path() + "/my", option, "draft.ckd"}, {Library()});
+        EXPECT_EQ(run.ExitStatus, 0) << option;
+        EXPECT_FALSE(Keypad.Reports().empty()) << option;
+    }
 }
 
 TEST_F(ProgramTest, MissingDefinitionFileExitsWithStatus1)

@@ -1,0 +1,7 @@
+#include "QtApplication.h"
+
+namespace {
+char FallbackName[] = "quillboard";
+}
+
+TQtArguments::TQtArguments(char* ProgramName) : Values{ProgramName ? ProgramName : FallbackName, nullptr} {}
