@@ -1,11 +1,10 @@
 #include "Params.h"
 
 #include "Dialogs.h"
+#include "QtDialogs.h"
 #include "KeypadClass.h"
 
-#include <QGuiApplication>
 #include <QLineEdit>
-#include <QScreen>
 #include <QShowEvent>
 
 #include <algorithm>
@@ -154,10 +153,7 @@ TfrmParameters::TfrmParameters(QWidget* Parent)
 void TfrmParameters::showEvent(QShowEvent* Event)
 {
     if (!Event->spontaneous()) {
-        if (QScreen* s = QGuiApplication::primaryScreen()) {
-            const QRect r = s->availableGeometry();
-            move(r.x() + (r.width() - frameGeometry().width()) / 2, r.y() + (r.height() - frameGeometry().height()) / 2);
-        }
+        CentreOnScreen(*this);
         FormShow();
     }
     QDialog::showEvent(Event);

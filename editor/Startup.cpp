@@ -4,11 +4,10 @@
 #include "Forms.h"
 #include "IniFiles.h"
 #include "Paths.h"
+#include "QtDialogs.h"
 #include "SysUtils.h"
 
 #include <QCloseEvent>
-#include <QGuiApplication>
-#include <QScreen>
 #include <QShowEvent>
 #include <QStyle>
 
@@ -69,10 +68,7 @@ void TStartupForm::FormCreate()
 void TStartupForm::showEvent(QShowEvent* Event)
 {
     if (!Event->spontaneous()) {
-        if (QScreen* s = QGuiApplication::primaryScreen()) {
-            const QRect r = s->availableGeometry();
-            move(r.x() + (r.width() - frameGeometry().width()) / 2, r.y() + (r.height() - frameGeometry().height()) / 2);
-        }
+        CentreOnScreen(*this);
     }
     QDialog::showEvent(Event);
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "Forms.h"
+#include "QtDialogs.h"
 
 #include <QCursor>
 #include <QGuiApplication>
@@ -67,7 +68,7 @@ TfrmMain::TfrmMain(QWidget* Parent) : QWidget(Parent), FKeypad(std::make_unique<
     f.setPixelSize(11);
     setFont(f);
     SetCaption("Key-Smith");
-    if (QScreen* s = QGuiApplication::primaryScreen()) move(s->availableGeometry().center() - rect().center());
+    CentreOnScreen(*this);
 
     FillLevelImages(LevelImages);
     CreateMenus();

@@ -123,8 +123,7 @@ TForm2::TForm2(std::vector<std::string> Params, QWidget* Parent) : QWidget(Paren
     FileOpenDialog.Filter = "Keypad Files (*.ckd)|*.ckd|All Files (*.*)|*.*";
     FileOpenDialog.Title = "Keyburn - Choose Keypad File";
 
-    if (QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    CentreOnScreen(*this);
 
     FormCreate();
 }
