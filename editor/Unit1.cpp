@@ -448,6 +448,8 @@ void TfrmMain::SetLevelTab(int TabIndex)
 void TfrmMain::PressSpeedButton1()
 {
     SpeedButton1->SetDown(true);
+    // A whole new definition is shown from its first row; RefreshGrid scrolls on from there.
+    Grid->SetTopRow(0);
 }
 
 void TfrmMain::RefreshGrid(int Cursor)

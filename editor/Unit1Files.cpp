@@ -198,7 +198,7 @@ void TfrmMain::NewMenuItemClick(QObject*)
         UpdateKeyGlyph(b);
     }
     TabControlLevel->SetTabIndex(0);
-    SpeedButton1->SetDown(true);
+    PressSpeedButton1();
     Keypad->SetCurrentKey(0);
     Keypad->SetCurrentLevel(0);
     RefreshGrid(Keypad->CodeCount());

@@ -426,4 +426,28 @@ TEST_F(FileCommandsTest, StartupQuestionYesOpensTheTutorialThroughTheMainWindow)
     EXPECT_FALSE(FileExists(Dir.File("Keysmith591.ini")));
 }
 
+TEST_F(FileCommandsTest, GridShowsTheFirstRowAfterEveryLoad)
+{
+    // Key 1 with 12 codes: the cursor stands in row 1, which fits with row 0 above it.
+    const std::string path = Dir.File("rows.ckd");
+    std::string codes;
+    for (int i = 0; i < 12; ++i) codes += "1c";
+    WriteFileText(path, "[GLOBAL_PARAMETERS]\nModel_Number=Keysmith591\n[KEY0]\nLevel_1_Codes=" + codes + "\n");
+    TfrmMain& f = Start("\"" + path + "\"");
+    EXPECT_EQ(f.Grid->Row(), 1);
+    EXPECT_EQ(f.Grid->TopRow(), 0); // loaded before the window was ever laid out
+    f.show();
+    EXPECT_EQ(f.Grid->TopRow(), 0);
+
+    f.Grid->SetTopRow(20);
+    Dialogs.FileAnswers.push_back(path);
+    f.OpenMenuItemClick(&f);
+    EXPECT_EQ(f.Grid->Row(), 1);
+    EXPECT_EQ(f.Grid->TopRow(), 0);
+
+    f.Grid->SetTopRow(20);
+    f.NewMenuItemClick(&f);
+    EXPECT_EQ(f.Grid->TopRow(), 0);
+}
+
 } // namespace
