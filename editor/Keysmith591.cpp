@@ -25,6 +25,7 @@ int main(int argc, char* argv[])
     SetCommandLine(std::vector<std::string>(argv + 1, argv + argc));
     TQtArguments qtArguments(argc > 0 ? argv[0] : nullptr);
     QApplication app(qtArguments.Count, qtArguments.Values);
+    QApplication::setFont(FormFont());
     InstallQtDialogs();
 
     // Asked before the main window exists, so a message of the command-line file's load may

@@ -4,6 +4,7 @@
 #include "Forms.h"
 #include "IniFiles.h"
 #include "Paths.h"
+#include "QtApplication.h"
 #include "QtDialogs.h"
 #include "SysUtils.h"
 
@@ -28,6 +29,7 @@ TStartupForm::TStartupForm(QWidget* Parent)
     setWindowTitle("Keysmith");
     // Client area 290 x 172 inside a border of 3.
     setFixedSize(290, 172);
+    setFont(FormFont());
     setContentsMargins(3, 3, 3, 3);
     setModal(false);
     setAttribute(Qt::WA_QuitOnClose, false);

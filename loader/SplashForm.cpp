@@ -35,6 +35,7 @@ QLabel* MakeLabel(QWidget* Parent, const char* Name, const QRect& Box, const cha
     QFont f = l->font();
     f.setBold(Bold);
     l->setFont(f);
+    l->adjustSize();
     return l;
 }
 
@@ -88,9 +89,7 @@ TForm2::TForm2(std::vector<std::string> Params, QWidget* Parent) : QWidget(Paren
     pal.setColor(QPalette::Window, Qt::white);
     pal.setColor(QPalette::WindowText, Qt::black);
     setPalette(pal);
-    QFont font("MS Sans Serif");
-    font.setPixelSize(11);
-    setFont(font);
+    setFont(FormFont());
 
     Bevel2 = MakeBevel(this, "Bevel2", {8, 4, 305, 65});
     Image1 = new QLabel(this);
@@ -240,6 +239,7 @@ int WinMain(int argc, char** argv)
     for (int i = 1; i < argc; ++i) params.emplace_back(argv[i]);
     TQtArguments qtArguments(argc > 0 ? argv[0] : nullptr);
     QApplication app(qtArguments.Count, qtArguments.Values);
+    QApplication::setFont(FormFont());
     InstallQtDialogs();
     Application.Title = "KeyburnUsb";
     QApplication::setApplicationName(QString::fromStdString(Application.Title));

@@ -1,5 +1,7 @@
-// The command line that Qt is given when a program makes its QApplication.
+// The Qt application as the programs make it: the command line Qt is given, and the font of
+// their windows.
 #pragma once
+#include <QFont>
 
 // The program's name alone: no argument of the user's reaches Qt, where "-platform",
 // "-reverse", "-style" and the like would be read as Qt's own options (and a file named so,
@@ -11,3 +13,8 @@ public:
     int Count = 1;
     char* Values[2];
 };
+
+// The class library's form font, "MS Sans Serif" of height -11. Drawn in Liberation Sans,
+// which has the widths of the font the windows' places were measured for, on a screen and
+// headless alike.
+QFont FormFont();

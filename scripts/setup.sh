@@ -8,7 +8,8 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-qpa-plugins libgl1-mesa-dev
   libhidapi-dev libhidapi-hidraw0
-  xvfb xauth
+  fonts-liberation2                   # the windows' font, the same headless and on a screen
+  xvfb xauth openbox trayer xdotool x11-utils
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -75,15 +75,21 @@ TEST_F(FileCommandsTest, StartWithoutArgumentsIsUntitledAndClean)
     EXPECT_EQ(f.SaveDialog.InitialDir, Dir.File("Macro Files"));
     EXPECT_EQ(f.OpenKeyCapsDialog.InitialDir, Dir.File("Keycap Labels"));
 
+    // Laid edge to edge from the left, every one on the window: nothing behind an overflow.
+    f.show();
     std::vector<std::string> bar;
+    int left = 0;
     for (QAction* a : f.ToolBar1->actions()) {
         QWidget* w = f.ToolBar1->widgetForAction(a);
         auto* b = qobject_cast<QToolButton*>(w);
         bar.push_back(b ? b->text().toStdString() : "|");
-        if (b) {
-            EXPECT_EQ(b->size(), QSize(59, 36));
-        }
+        EXPECT_TRUE(w->isVisible()) << bar.back();
+        EXPECT_EQ(w->mapTo(&f, QPoint(0, 0)).x(), left) << bar.back();
+        EXPECT_EQ(w->size(), b ? QSize(59, 36) : QSize(12, 36)) << bar.back();
+        left += w->width();
     }
+    EXPECT_EQ(left, 626);
+    EXPECT_LE(left, f.width());
     EXPECT_EQ(bar, (std::vector<std::string>{"New", "Open", "Save", "Save As", "|", "Properties", "Download", "Test", "|",
                                              "Help", "Key Labels", "|", "Exit"}));
     const QList<QAction*> items = f.HelpMenu->actions();

@@ -1,0 +1,62 @@
+// Every window of the editor, walked control by control: each caption fits its control, and
+// each control lies inside its window and under no sibling. Measured with the windows' own
+// fonts, as they are drawn headless.
+#include "QtTestApp.h"
+
+#include "About.h"
+#include "Forms.h"
+#include "Params.h"
+#include "Paths.h"
+#include "Startup.h"
+#include "Unit1.h"
+
+#include "TestSupport.h"
+#include "WidgetFit.h"
+
+#include <gtest/gtest.h>
+
+
+namespace {
+
+class WidgetFitTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        App();
+        SetProgramFileName(Dir.File("Keysmith591"));
+        Application.Title = "Keysmith";
+    }
+    void TearDown() override
+    {
+        SetCommandLine({});
+        SetProgramFileName("");
+    }
+    void ExpectFits(QWidget& Window)
+    {
+        Window.show();
+        const auto faults = FitFaults(Window);
+        EXPECT_TRUE(faults.empty()) << WidgetName(&Window) << ":" << FitReport(faults);
+    }
+    TTempDir Dir;
+    TRecordingDialogs Dialogs;
+};
+
+TEST_F(WidgetFitTest, EditorWindows)
+{
+    // The main window with its longest texts: key 24, level 2, a named macro in Literal mode.
+    std::unique_ptr<TfrmMain> main = CreateMainForm();
+    main->SpeedButton24->click();
+    main->TabControlLevel->Tabs()->setCurrentIndex(1);
+    main->InsertAtCursor(30);
+    main->cboxMacroMode->setCurrentIndex(3);
+    ExpectFits(*main);
+
+    TfrmParameters properties(main.get());
+    ExpectFits(properties);
+    TfrmAbout about;
+    ExpectFits(about);
+    TStartupForm question;
+    ExpectFits(question);
+}
+
+} // namespace
