@@ -70,6 +70,9 @@ TEST(StartupProgramTest, CommandLineAndQuestionAsTheProcessStarts)
     EXPECT_TRUE(plain.Question);
 
     EXPECT_EQ(RunProbe(dir.Path(), {path}).Caption, "Keysmith591 - my keypad.ckd"); // quoted by the shell
+    // The README's example definition.
+    EXPECT_EQ(RunProbe(dir.Path(), {std::string(QUILL_TEST_SOURCE_DIR) + "/examples/my keypad.ckd"}).Caption,
+              "Keysmith591 - my keypad.ckd");
     EXPECT_EQ(RunProbe(dir.Path(), {dir.File("my"), "keypad.ckd"}).Caption, "Key-Smith"); // unquoted
     // An argument that looks like one of Qt's own options is still the file the user named
     // (here one that is not there): Qt neither takes it away nor acts on it.
