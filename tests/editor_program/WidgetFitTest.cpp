@@ -1,6 +1,6 @@
-// Every window of the editor, walked control by control: each caption fits its control, and
+// Every window of the editor walked control by control: each caption fits its control, and
 // each control lies inside its window and under no sibling. Measured with the windows' own
-// fonts, as they are drawn headless.
+// fonts, as they are drawn headless. (The loader's window: LoaderFitTest.cpp.)
 #include "QtTestApp.h"
 
 #include "About.h"
@@ -18,7 +18,7 @@
 
 namespace {
 
-class WidgetFitTest : public ::testing::Test {
+class EditorWidgetFit : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -41,7 +41,7 @@ protected:
     TRecordingDialogs Dialogs;
 };
 
-TEST_F(WidgetFitTest, EditorWindows)
+TEST_F(EditorWidgetFit, EveryWindow)
 {
     // The main window with its longest texts: key 24, level 2, a named macro in Literal mode.
     std::unique_ptr<TfrmMain> main = CreateMainForm();

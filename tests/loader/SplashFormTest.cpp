@@ -4,7 +4,6 @@
 #include "HidTransport.h"
 #include "SplashForm.h"
 #include "VirtualKeypad.h"
-#include "WidgetFit.h"
 
 #include <gtest/gtest.h>
 
@@ -239,27 +238,6 @@ TEST_F(SplashFormTest, LongPathIsReadWhole)
     EXPECT_EQ(form.Path(), path);
     EXPECT_EQ(form.lblDownloadDelay->text(), "3ms");
     EXPECT_TRUE(form.Succeeded());
-}
-
-TEST_F(SplashFormTest, EveryTextFitsTheWindowInEachState)
-{
-    TRecordingDialogs dialogs; // the file dialog is cancelled
-    const std::string file = Definition("my keypad.ckd", "[GLOBAL_PARAMETERS]\nDownload_Delay=20\n");
-    struct Row {
-        const char* State;
-        std::vector<std::string> Params;
-        const char* Devices;
-    };
-    for (const Row& row : {Row{"no file chosen", {"/p/Keyburn591"}, ""},
-                           Row{"file refused", {"/p/Keyburn591", Files.File("none.ckd")}, ""},
-                           Row{"no keypad", {"/p/Keyburn591", file}, ""},
-                           Row{"send failed", {"/p/Keyburn591", file}, "16c0 0607 feature-fails=1\n"},
-                           Row{"done", {"/p/Keyburn591", file}, "16c0 0607\n"}}) {
-        Keypad.SetDevices(row.Devices);
-        TForm2 form(row.Params);
-        const auto faults = FitFaults(form);
-        EXPECT_TRUE(faults.empty()) << row.State << ":" << FitReport(faults);
-    }
 }
 
 TEST_F(SplashFormTest, WindowHasABorderWithoutTitleBar)
