@@ -77,17 +77,63 @@ std::vector<std::pair<std::string, std::string>> FilterEntries(const std::string
     return entries;
 }
 
+namespace {
+
+QPoint CentredPosition(const QWidget& Window, const QMargins& Frame)
+{
+    const QScreen* s = QGuiApplication::primaryScreen();
+    const QRect area = s ? s->availableGeometry() : QRect();
+    const QSize outer = Window.size().grownBy(Frame);
+    return {area.x() + (area.width() - outer.width()) / 2 + Frame.left(),
+            area.y() + (area.height() - outer.height()) / 2 + Frame.top()};
+}
+
+// Centres the window again once the window manager has framed it, if its frame then differs
+// from the one the window was placed for.
+class TRecentreWhenFramed : public QObject {
+public:
+    TRecentreWhenFramed(QWidget& Window, const QMargins& Assumed) : QObject(&Window), FWindow(Window), FAssumed(Assumed)
+    {
+        Window.installEventFilter(this);
+    }
+    bool eventFilter(QObject* Watched, QEvent* E) override
+    {
+        if (Watched == &FWindow && E->type() == QEvent::Paint) {
+            const QWindow* w = FWindow.windowHandle();
+            const QMargins frame = w ? w->frameMargins() : QMargins();
+            if (frame != FAssumed) FWindow.move(CentredPosition(FWindow, frame) - QPoint(frame.left(), frame.top()));
+            deleteLater();
+            FWindow.removeEventFilter(this);
+        }
+        return false;
+    }
+
+private:
+    QWidget& FWindow;
+    QMargins FAssumed;
+};
+
+} // namespace
+
 void CentreOnScreen(QWidget& Window)
 {
-    QScreen* s = QGuiApplication::primaryScreen();
-    if (!s) return;
-    // The frame is known once the window manager has framed the window; before that the
-    // window is centred by its own size.
+    if (!QGuiApplication::primaryScreen()) return;
+    // The window manager tells a window's frame only once it has framed it; until then, a
+    // frame it gave another window of the program stands for it.
     QMargins frame;
     if (const QWindow* w = Window.windowHandle()) frame = w->frameMargins();
-    const QSize outer = Window.size().grownBy(frame);
-    const QRect area = s->availableGeometry();
-    Window.move(area.x() + (area.width() - outer.width()) / 2, area.y() + (area.height() - outer.height()) / 2);
+    const bool framed = !frame.isNull() || (Window.windowFlags() & Qt::FramelessWindowHint);
+    if (!framed)
+        for (const QWindow* other : QGuiApplication::topLevelWindows())
+            if (other != Window.windowHandle() && other->isVisible() && !other->frameMargins().isNull()) {
+                frame = other->frameMargins();
+                break;
+            }
+    // move() places the frame's top left corner once the window is framed, and the window's
+    // own corner before that.
+    const QPoint client = CentredPosition(Window, frame);
+    Window.move(framed ? client - QPoint(frame.left(), frame.top()) : client);
+    if (!framed) new TRecentreWhenFramed(Window, frame);
 }
 
 int TQtDialogSeam::ShowMessage(const TMessageRequest& Request)
