@@ -8,12 +8,9 @@ TQtArguments::TQtArguments(char* ProgramName) : Values{ProgramName ? ProgramName
 
 QFont FormFont()
 {
-    static const bool substituted = [] {
-        QFont::insertSubstitution("MS Sans Serif", "Liberation Sans");
-        return true;
-    }();
-    (void)substituted;
-    QFont f("MS Sans Serif");
+    // Named directly: asking for "MS Sans Serif" first would send every start through the
+    // font system's search for a family that is not there.
+    QFont f("Liberation Sans");
     f.setStyleHint(QFont::SansSerif);
     f.setPixelSize(11);
     return f;

@@ -14,7 +14,7 @@ public:
     char* Values[2];
 };
 
-// The class library's form font, "MS Sans Serif" of height -11. Drawn in Liberation Sans,
-// which has the widths of the font the windows' places were measured for, on a screen and
-// headless alike.
+// The windows' font: in place of the class library's "MS Sans Serif" of height -11, Liberation
+// Sans of 11 pixels, near the widths the windows' places were measured for, and the same on a
+// screen and headless.
 QFont FormFont();
