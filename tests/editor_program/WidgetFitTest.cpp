@@ -4,46 +4,28 @@
 #include "QtTestApp.h"
 
 #include "About.h"
-#include "Forms.h"
 #include "Params.h"
-#include "Paths.h"
 #include "Startup.h"
-#include "Unit1.h"
-
 #include "TestSupport.h"
+#include "Unit1.h"
 #include "WidgetFit.h"
 
 #include <gtest/gtest.h>
 
-
 namespace {
 
-class EditorWidgetFit : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        App();
-        SetProgramFileName(Dir.File("Keysmith591"));
-        Application.Title = "Keysmith";
-    }
-    void TearDown() override
-    {
-        SetCommandLine({});
-        SetProgramFileName("");
-    }
-    void ExpectFits(QWidget& Window)
-    {
-        Window.show();
-        const auto faults = FitFaults(Window);
-        EXPECT_TRUE(faults.empty()) << WidgetName(&Window) << ":" << FitReport(faults);
-    }
-    TTempDir Dir;
-    TRecordingDialogs Dialogs;
-};
-
-TEST_F(EditorWidgetFit, EveryWindow)
+void ExpectFits(QWidget& Window)
 {
-    // The main window with its longest texts: key 24, level 2, a named macro in Literal mode.
+    Window.show();
+    const auto faults = FitFaults(Window);
+    EXPECT_TRUE(faults.empty()) << WidgetName(&Window) << ":" << FitReport(faults);
+}
+
+TEST(EditorWidgetFit, EveryWindow)
+{
+    App();
+    TRecordingDialogs dialogs;
+    // The main window with its longest texts: key 24, level 2, a macro in Literal mode.
     std::unique_ptr<TfrmMain> main = CreateMainForm();
     main->SpeedButton24->click();
     main->TabControlLevel->Tabs()->setCurrentIndex(1);
