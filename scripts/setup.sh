@@ -8,7 +8,8 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-qpa-plugins libgl1-mesa-dev
   libhidapi-dev libhidapi-hidraw0
-  xvfb xauth
+  fonts-liberation2                   # the windows' font, the same headless and on a screen
+  xvfb xauth openbox trayer xdotool x11-utils
   qemu-system-x86 linux-image-amd64 busybox-static   # the port driver's test on a real kernel
 )
 missing=()

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <sstream>
 #include <thread>
@@ -136,11 +137,15 @@ TEST_F(ProgramTest, EveryFailureExitsWithStatus1)
 
 TEST_F(ProgramTest, PiecesOfAPathThatLookLikeQtOptionsArriveWhole)
 {
-    const std::string odd = Keypad.Dir.File("my -reverse draft.ckd");
-    WriteFileText(odd, ReadFileText(Path));
-    TRun run = RunLoader({Keypad.Dir.Path() + "/my", "-reverse", "draft.ckd"}, {Library()});
-    EXPECT_EQ(run.ExitStatus, 0);
-    EXPECT_FALSE(Keypad.Reports().empty());
+    // Qt's options with and without a value of their own: none reaches Qt.
+    for (const char* option : {"-reverse", "-platform", "-style", "-qwindowtitle"}) {
+        const std::string odd = Keypad.Dir.File(std::string("my ") + option + " draft.ckd");
+        WriteFileText(odd, ReadFileText(Path));
+        std::remove(Keypad.LogFile().c_str());
+        TRun run = RunLoader({Keypad.Dir.Path() + "/my", option, "draft.ckd"}, {Library()});
+        EXPECT_EQ(run.ExitStatus, 0) << option;
+        EXPECT_FALSE(Keypad.Reports().empty()) << option;
+    }
 }
 
 TEST_F(ProgramTest, MissingDefinitionFileExitsWithStatus1)
@@ -148,6 +153,34 @@ TEST_F(ProgramTest, MissingDefinitionFileExitsWithStatus1)
     TRun run = RunLoader({Keypad.Dir.File("none.ckd")}, {Library()});
     EXPECT_EQ(run.ExitStatus, 1);
     EXPECT_TRUE(Keypad.Reports().empty());
+}
+
+// The README's command lines as a person pastes them in the source folder: every definition
+// file they name is a full path to a file of the clone, and the loader's example downloads it.
+TEST_F(ProgramTest, ReadmeExamplesNameDefinitionsThatExist)
+{
+    const std::string source = QUILL_TEST_SOURCE_DIR;
+    std::istringstream readme(ReadFileText(source + "/README.md"));
+    std::vector<std::string> named;
+    for (std::string line; std::getline(readme, line);) {
+        if (!line.starts_with("    ")) continue; // command lines only
+        for (size_t q = line.find('"'); q != std::string::npos; q = line.find('"', q + 1)) {
+            const size_t end = line.find('"', q + 1);
+            if (end == std::string::npos) break;
+            std::string arg = line.substr(q + 1, end - q - 1);
+            q = end;
+            if (!arg.ends_with(".ckd")) continue;
+            EXPECT_TRUE(arg.starts_with("$PWD/") || arg.starts_with("/")) << arg << ": not a full path";
+            if (arg.starts_with("$PWD/")) arg = source + arg.substr(4);
+            EXPECT_TRUE(FileExists(arg)) << arg;
+            named.push_back(arg);
+        }
+    }
+    ASSERT_FALSE(named.empty());
+    // Unquoted, as the editor passes it: split at its blank.
+    TRun run = RunLoader({source + "/examples/my", "keypad.ckd"}, {Library()});
+    EXPECT_EQ(run.ExitStatus, 0);
+    EXPECT_FALSE(Keypad.Reports().empty());
 }
 
 } // namespace
