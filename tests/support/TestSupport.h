@@ -44,8 +44,9 @@ public:
 class TMemoryFileSystem : public TFileSystem {
 public:
     std::string Data;
-    TReadResult ReadWholeFile(const std::string&, std::string& Out) override
+    TReadResult ReadWholeFile(const std::string&, std::string& Out, size_t MaxSize) override
     {
+        if (Data.size() > MaxSize) return TReadResult::Failed;
         Out = Data;
         return TReadResult::Read;
     }
