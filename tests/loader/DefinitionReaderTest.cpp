@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstdio>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -89,6 +92,70 @@ TEST_F(DefinitionReaderTest, MissingFileIsRefusedAndChangesNothing)
     SetFileSystem(nullptr);
     EXPECT_EQ(DownloadStream(), before);
     EXPECT_EQ(DownloadDelay, 7);
+}
+
+TEST_F(DefinitionReaderTest, AFileWithoutASingleSectionIsNoKeypadFile)
+{
+    Read("[GLOBAL_PARAMETERS]\nDownload_Delay=7\n[KEY3]\nLevel_1_Codes=1c\n");
+    const Bytes before = DownloadStream();
+    std::string noise(1 << 20, '\0');
+    uint32_t x = 12345;
+    for (char& c : noise) {
+        x = x * 1103515245u + 12345u;
+        c = static_cast<char>(x >> 24);
+        if (c == '[') c = ']';
+    }
+    struct Row {
+        const char* Name;
+        std::string Text;
+    };
+    const Row rows[] = {
+        {"empty", ""},
+        {"NUL bytes", std::string(1 << 20, '\0')},
+        {"random bytes", noise},
+        {"keys without a section", "Model_Number=Keysmith591\nLevel_1_Codes=1c\n"},
+    };
+    for (const Row& row : rows) {
+        WriteFileText(Path, row.Text);
+        EXPECT_EQ(ReadKeypadFile(Path), 1) << row.Name;
+        EXPECT_EQ(DownloadStream(), before) << row.Name;
+        EXPECT_EQ(DownloadDelay, 7) << row.Name;
+    }
+}
+
+TEST_F(DefinitionReaderTest, AFileOver16MiBIsRefusedUnread)
+{
+    std::string text = "[KEY3]\nLevel_1_Codes=1c\n";
+    text.resize(16 << 20, '\n');
+    Read(text);
+    EXPECT_EQ(Record(3)[6], 0x02);
+    text += "\n";
+    WriteFileText(Path, text);
+    EXPECT_EQ(ReadKeypadFile(Path), 1);
+}
+
+TEST_F(DefinitionReaderTest, AFileRenamedAwayAndBackIsNeverReadAsAnEmptyOne)
+{
+    Read("[GLOBAL_PARAMETERS]\nDownload_Delay=7\n[KEY3]\nLevel_1_Codes=1cf01c\n[KEY9]\nKeyType=2\n");
+    const Bytes full = DownloadStream();
+    const std::string away = Dir.File("away.ckd");
+    std::atomic<bool> stop{false};
+    // As the editor's atomic save does it: the name is briefly without a file.
+    std::thread mover([&] {
+        while (!stop) {
+            ::rename(Path.c_str(), away.c_str());
+            ::rename(away.c_str(), Path.c_str());
+        }
+    });
+    int refused = 0;
+    for (int i = 0; i < 3000 && !HasFailure(); ++i) {
+        refused += ReadKeypadFile(Path);
+        // Read whole, or refused with nothing changed: the full stream either way.
+        EXPECT_EQ(DownloadStream(), full) << "run " << i;
+    }
+    stop = true;
+    mover.join();
+    std::printf("refused %d of 3000 reads\n", refused);
 }
 
 TEST_F(DefinitionReaderTest, RelativePathNamesAFileInTheWindowsFolder)

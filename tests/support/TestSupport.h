@@ -70,4 +70,7 @@ private:
 };
 
 std::string ReadFileText(const std::string& Path);
+// Runs Body in a child process: true when it ended by itself, with status 0, within Seconds
+// (the child is killed after that, so a hang fails the test instead of stopping it).
+bool EndsWithin(int Seconds, const std::function<void()>& Body);
 void WriteFileText(const std::string& Path, const std::string& Text);
