@@ -2,6 +2,7 @@
 // writes must read back without a message, and, when nothing can have been refused for want
 // of room, write again as the very same string.
 #include "FileIO.h"
+#include "FuzzCheck.h"
 #include "KeypadClass.h"
 #include "TestSupport.h"
 
@@ -13,11 +14,6 @@ namespace {
 
 // The most keypad bytes one code takes (the PrintScr row).
 constexpr int32_t LargestCodeCost = 10;
-
-void Check(bool Condition)
-{
-    if (!Condition) __builtin_trap();
-}
 
 } // namespace
 

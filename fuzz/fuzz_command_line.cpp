@@ -1,6 +1,7 @@
 // The shell's command-line splitting against its quoting: any arguments, each quoted and
 // joined with blanks, split back into exactly themselves; and any command line splits into
 // arguments that, quoted again, split the same way.
+#include "FuzzCheck.h"
 #include "Shell.h"
 
 #include <cstddef>
@@ -9,11 +10,6 @@
 #include <vector>
 
 namespace {
-
-void Check(bool Condition)
-{
-    if (!Condition) __builtin_trap();
-}
 
 std::string Joined(const std::vector<std::string>& Arguments)
 {

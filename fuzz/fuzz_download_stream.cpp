@@ -3,6 +3,7 @@
 // code bytes in range and a closing 0x00, and the end byte; or be refused with nothing changed.
 #include "DefinitionReader.h"
 #include "Files.h"
+#include "FuzzCheck.h"
 #include "TestSupport.h"
 
 #include <cstddef>
@@ -11,11 +12,6 @@
 #include <vector>
 
 namespace {
-
-void Check(bool Condition)
-{
-    if (!Condition) __builtin_trap();
-}
 
 // One level at Pos: its count, its codes and the closing 0x00; Pos is left after it.
 size_t CheckLevel(const std::vector<Byte>& S, size_t& Pos, int Capacity)

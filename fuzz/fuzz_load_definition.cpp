@@ -3,6 +3,7 @@
 #include "Dialogs.h"
 #include "FileIO.h"
 #include "Files.h"
+#include "FuzzCheck.h"
 #include "KeypadClass.h"
 #include "TestSupport.h"
 
@@ -30,11 +31,6 @@ public:
     void SetModified(bool) override {}
     void SetSaveDialogFileName(const std::string&) override {}
 };
-
-void Check(bool Condition)
-{
-    if (!Condition) __builtin_trap();
-}
 
 } // namespace
 

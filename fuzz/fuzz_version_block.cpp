@@ -1,5 +1,6 @@
 // Any file must be examined for a version block without a crash or a read outside what was
 // read; a block found must be one that the value look-up can walk, whole or cut short.
+#include "FuzzCheck.h"
 #include "Version.h"
 
 #include <sys/mman.h>
@@ -14,11 +15,6 @@
 #include <vector>
 
 namespace {
-
-void Check(bool Condition)
-{
-    if (!Condition) __builtin_trap();
-}
 
 // The reader takes a path: the input goes into a file in memory, rewritten for every run.
 const std::string& InputFile(int& Fd)

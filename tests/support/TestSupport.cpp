@@ -82,3 +82,20 @@ bool EndsWithin(int Seconds, const std::function<void()>& Body)
     ::waitpid(pid, nullptr, 0);
     return false;
 }
+
+TRenamingRace::TRenamingRace(const std::string& Path)
+{
+    FMover = std::thread([this, Path] {
+        const std::string away = Path + ".away";
+        while (!FStop) {
+            ::rename(Path.c_str(), away.c_str());
+            ::rename(away.c_str(), Path.c_str());
+        }
+    });
+}
+
+TRenamingRace::~TRenamingRace()
+{
+    FStop = true;
+    FMover.join();
+}
