@@ -2,6 +2,7 @@
 // goes through one seam, so a test can refuse a write that root would be allowed.
 #pragma once
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 class TFileSystem {
@@ -14,6 +15,8 @@ public:
     // which is never opened, so it cannot block or be acted on), no read permission, a read
     // error, more than MaxSize bytes, or no memory to hold it.
     virtual TReadResult ReadWholeFile(const std::string& Path, std::string& Data, size_t MaxSize);
+    // The same with no limit but memory's.
+    TReadResult ReadWholeFile(const std::string& Path, std::string& Data) { return ReadWholeFile(Path, Data, SIZE_MAX); }
     // Replaces the file with Data all at once: a complete new file is written beside it under
     // a short temporary name and renamed over it, keeping the old file's permissions; a
     // symbolic link keeps naming the same link and the file it points to is replaced. False,
