@@ -24,11 +24,14 @@ void SetMessagePump(TMessagePump Pump);
 extern TApplication Application;
 
 // Runs a command; an Exception that escapes it is shown by the application object and the
-// command ends there, as the class library does for event handlers.
+// command ends there, as the class library does for event handlers. Running out of memory is
+// such an error too ("Out of memory"), never the end of the program.
 template <class F>
 void RunGuarded(F&& Command);
 
 #include "SysUtils.h"
+
+#include <new>
 
 template <class F>
 void RunGuarded(F&& Command)
@@ -37,5 +40,7 @@ void RunGuarded(F&& Command)
         Command();
     } catch (const Exception& e) {
         Application.ShowException(e);
+    } catch (const std::bad_alloc&) {
+        Application.ShowException(EOutOfMemory("Out of memory"));
     }
 }

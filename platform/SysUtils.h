@@ -18,6 +18,12 @@ public:
     using Exception::Exception;
 };
 
+// What the class library raises when memory runs out.
+class EOutOfMemory : public Exception {
+public:
+    using Exception::Exception;
+};
+
 // The file-name part of a path: everything after the last "/".
 std::string ExtractFileName(const std::string& Path);
 // The folder part of a path, with its trailing "/" (empty when there is none).

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -25,8 +26,10 @@ struct TRun {
     double Seconds = 0;
 };
 
-// Runs the program with Args and the extra environment; -1 when it had to be killed.
-TRun RunLoader(const std::vector<std::string>& Args, const std::vector<std::pair<std::string, std::string>>& Env)
+// Runs the program with Args and the extra environment, and with at most AddressSpace bytes
+// of memory when it is not 0; -1 when it had to be killed or did not exit by itself.
+TRun RunLoader(const std::vector<std::string>& Args, const std::vector<std::pair<std::string, std::string>>& Env,
+               rlim_t AddressSpace = 0)
 {
     const std::string program = ProgramDir() + "/Keyburn591";
     auto start = std::chrono::steady_clock::now();
@@ -34,6 +37,8 @@ TRun RunLoader(const std::vector<std::string>& Args, const std::vector<std::pair
     if (pid == 0) {
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
         for (const auto& [name, value] : Env) setenv(name.c_str(), value.c_str(), 1);
+        const rlimit limit{AddressSpace, AddressSpace};
+        if (AddressSpace) setrlimit(RLIMIT_AS, &limit);
         std::vector<char*> argv{const_cast<char*>(program.c_str())};
         for (const std::string& a : Args) argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
@@ -181,6 +186,26 @@ TEST_F(ProgramTest, ReadmeExamplesNameDefinitionsThatExist)
     TRun run = RunLoader({source + "/examples/my", "keypad.ckd"}, {Library()});
     EXPECT_EQ(run.ExitStatus, 0);
     EXPECT_FALSE(Keypad.Reports().empty());
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(ProgramTest, AFileLargerThanMemoryAllowsEndsWithTheFileMessageNotAnAbort)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the sanitizer reserves more address space than the limit allows";
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+    GTEST_SKIP() << "the sanitizer reserves more address space than the limit allows";
+#endif
+#endif
+    const std::string huge = Keypad.Dir.File("huge.ckd");
+    WriteFileText(huge, "[KEY0]\nLevel_1_Codes=1c\n" + std::string(50'000'000, '\n'));
+    TRun run = RunLoader({huge}, {Library()}, rlim_t(1) << 30);
+    EXPECT_EQ(run.ExitStatus, 1);
+    EXPECT_TRUE(Keypad.Reports().empty());
 }
 
 } // namespace
