@@ -1,5 +1,7 @@
 #include "QtDialogs.h"
 
+#include "QtText.h"
+
 #include <QApplication>
 #include <QFileDialog>
 #include <QGuiApplication>
@@ -53,7 +55,10 @@ std::string QtFilterFromPipes(const std::string& Filter)
 
 int TQtDialogSeam::ShowMessage(const TMessageRequest& Request)
 {
-    QMessageBox box(QtIcon(Request.Icon), Q(Request.Caption), Q(Request.Text), QMessageBox::NoButton,
+    // Lines end in CR LF in the programs' texts; a label breaks a line at LF alone.
+    QString text = QtTextOf(Request.Text);
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    QMessageBox box(QtIcon(Request.Icon), QtTextOf(Request.Caption), text, QMessageBox::NoButton,
                     QApplication::activeWindow());
     std::map<QAbstractButton*, int> results;
     const auto captions = Request.ButtonCaptions();
