@@ -34,12 +34,6 @@ bool IsExecutableFile(const std::string& Path)
     return ::stat(Path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(Path.c_str(), X_OK) == 0;
 }
 
-bool EndsWithExe(const std::string& Name)
-{
-    const std::string base = ExtractFileName(Name);
-    return base.size() > 4 && SameText(base.substr(base.size() - 4), ".exe");
-}
-
 std::string CurrentFolder()
 {
     std::string buf(4096, '\0');
@@ -248,8 +242,8 @@ HINSTANCE ShellExecuteA(void* /*Owner*/, const std::string& Verb, const std::str
     }
     if (path.front() != '/') path = (Directory.empty() ? CurrentFolder() : Directory) + "/" + path;
 
-    const bool windowsProgram = EndsWithExe(path);
-    if (windowsProgram) path.resize(path.size() - 4);
+    const bool windowsProgram = IsWindowsProgramName(path);
+    path = ProgramFilePath(path);
 
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) return ResultOfStart(errno, ERROR_FILE_NOT_FOUND);
