@@ -55,11 +55,6 @@ std::string InterfacePath(HDEVINFO List, const SP_DEVICE_INTERFACE_DATA& Interfa
 
 } // namespace
 
-TKeypadFeatureReport KeypadFeatureReport(Byte Carried)
-{
-    return {0x00, 0x01, Carried, 0x00, 0x00, 0x00};
-}
-
 void SelectDeviceIds(Byte Profile)
 {
     WantedVendorId = Profile == kpFeatureReport ? KeypadVendorId : 0;
