@@ -27,7 +27,6 @@ int WinMain(int argc, char** argv)
     RunGuarded([] {
         Application.ShowMainForm = false;
         Application.Title = "Varnholt QuillboardLED";
-        QApplication::setApplicationName(QString::fromStdString(Application.Title));
         Application.Icon = CreateIconFromImage(MainIconImage());
         auto form = std::make_unique<TMainForm>(nullptr);
         MainForm = form.get();

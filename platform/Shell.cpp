@@ -240,7 +240,11 @@ HINSTANCE ShellExecuteA(void* /*Owner*/, const std::string& Verb, const std::str
         struct stat st {};
         if (::stat(Directory.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return ERROR_PATH_NOT_FOUND;
     }
-    if (path.front() != '/') path = (Directory.empty() ? CurrentFolder() : Directory) + "/" + path;
+    if (path.front() != '/') {
+        std::string folder = Directory.empty() ? CurrentFolder() : Directory;
+        if (folder.back() != '/') folder += '/';
+        path = folder + path;
+    }
 
     const bool windowsProgram = IsWindowsProgramName(path);
     path = ProgramFilePath(path);

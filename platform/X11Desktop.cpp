@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 
+#include <unistd.h>
 #include <xcb/xcb.h>
 
 #include <cstdlib>
@@ -27,6 +28,7 @@ public:
         FUtf8 = Atom("UTF8_STRING");
         FActiveWindow = Atom("_NET_ACTIVE_WINDOW");
         FClientList = Atom("_NET_CLIENT_LIST_STACKING");
+        FWmPid = Atom("_NET_WM_PID");
         QCoreApplication::instance()->installNativeEventFilter(this);
     }
     ~TX11Desktop() override
@@ -39,6 +41,9 @@ public:
         const xcb_window_t w = xcb_generate_id(FConn);
         xcb_create_window(FConn, XCB_COPY_FROM_PARENT, w, FRoot, 0, 0, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY,
                           XCB_COPY_FROM_PARENT, 0, nullptr);
+        // The process, as every client names it on its windows, so tools can tell whose it is.
+        const uint32_t pid = static_cast<uint32_t>(::getpid());
+        xcb_change_property(FConn, XCB_PROP_MODE_REPLACE, w, FWmPid, XCB_ATOM_CARDINAL, 32, 1, &pid);
         SetNativeTitle(w, Title);
         return w;
     }
@@ -188,7 +193,7 @@ private:
 
     xcb_connection_t* FConn;
     xcb_window_t FRoot = 0;
-    xcb_atom_t FPosted = 0, FNetWmName = 0, FUtf8 = 0, FActiveWindow = 0, FClientList = 0;
+    xcb_atom_t FPosted = 0, FNetWmName = 0, FUtf8 = 0, FActiveWindow = 0, FClientList = 0, FWmPid = 0;
 };
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "TestSupport.h"
 
+#include <sys/stat.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -60,4 +62,10 @@ void WriteFileText(const std::string& Path, const std::string& Text)
 {
     std::ofstream out(Path, std::ios::binary | std::ios::trunc);
     out << Text;
+}
+
+void MakeExecutable(const std::string& Path)
+{
+    WriteFileText(Path, "#!/bin/sh\nexit 0\n");
+    chmod(Path.c_str(), 0755);
 }
