@@ -9,6 +9,8 @@ packages=(
   qt6-base-dev qt6-qpa-plugins libgl1-mesa-dev
   libhidapi-dev libhidapi-hidraw0
   xvfb xauth
+  libxcb1-dev                         # the tray utility's X11 desktop (windows of other programs)
+  openbox trayer xdotool x11-utils    # the tray utility's desktop tests: window manager, tray, mouse
 )
 missing=()
 for p in "${packages[@]}"; do
