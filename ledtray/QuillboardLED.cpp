@@ -25,6 +25,7 @@ int WinMain(int argc, char** argv)
     InstallQtMessageLoop();
 
     RunGuarded([] {
+        Application.Initialize();
         Application.ShowMainForm = false;
         Application.Title = "Varnholt QuillboardLED";
         Application.Icon = CreateIconFromImage(MainIconImage());

@@ -23,6 +23,8 @@ public:
     // before it is dispatched; setting Handled keeps it from being dispatched.
     std::function<void(MSG& Msg, bool& Handled)> OnMessage;
 
+    // Readies the application object for a run of its message loop.
+    void Initialize() { FTerminated = false; }
     // Shows the error's message in a box captioned with Title, stop icon, one OK button.
     void ShowException(const Exception& E);
     // Takes and handles every window message waiting in the thread's queue, each passing the
