@@ -1,6 +1,7 @@
 #include "Devices.h"
 
 #include "HidApiBinding.h"
+#include "Kernel.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -67,10 +68,12 @@ hid_device* HidDeviceOfHandle(void* Handle)
     return o ? o->Hid : nullptr;
 }
 
-HANDLE CreateFileA(const std::string& FileName, uint32_t DesiredAccess, uint32_t /*ShareMode*/,
-                   void* /*SecurityAttributes*/, uint32_t CreationDisposition, uint32_t /*FlagsAndAttributes*/,
+HANDLE CreateFileA(const std::string& FileName, uint32_t DesiredAccess, uint32_t ShareMode,
+                   void* /*SecurityAttributes*/, uint32_t CreationDisposition, uint32_t FlagsAndAttributes,
                    HANDLE /*TemplateFile*/)
 {
+    if (IsDriverDevicePath(FileName))
+        return OpenDriverDevicePath(FileName, DesiredAccess, ShareMode, CreationDisposition, FlagsAndAttributes);
     if (CreationDisposition != OPEN_EXISTING) return INVALID_HANDLE_VALUE;
     auto object = std::make_unique<THandleObject>();
     object->Access = DesiredAccess;
@@ -110,6 +113,7 @@ bool WriteFile(HANDLE File, const void* Buffer, uint32_t NumberOfBytesToWrite, u
 
 bool CloseHandle(HANDLE Object)
 {
+    if (CloseDriverDeviceHandle(Object)) return true;
     THandleObject* o = ObjectOf(Object);
     if (!o) return false;
     std::unique_ptr<THandleObject> owned(o);

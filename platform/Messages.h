@@ -3,8 +3,6 @@
 // programs' windows. Every call to the desktop passes one seam (TDesktop); the program
 // installs the real desktop at start (QtMessageLoop.h), tests may put a simulated one.
 #pragma once
-#include "Shell.h"
-
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -50,7 +48,9 @@ constexpr UINT WM_MBUTTONUP = 0x0208;
 constexpr UINT WM_USER = 0x0400;
 constexpr UINT WM_APP = 0x8000;
 
-// SW_HIDE and SW_SHOWNORMAL are the shell's (Shell.h).
+// Show states of a window.
+constexpr int SW_HIDE = 0;
+constexpr int SW_SHOWNORMAL = 1;
 constexpr int SW_SHOW = 5;
 
 // The procedure of a window of this process: takes every message dispatched to it.

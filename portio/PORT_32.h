@@ -6,6 +6,7 @@
 #pragma once
 #include "Classes.h"
 #include "Devices.h"
+#include "Services.h"
 
 #include <array>
 #include <cstdint>
@@ -28,6 +29,8 @@ public:
     // Nothing while access is not active.
     void OutPort(uint16_t Port, Byte Value);
 
+    // Published properties: ActiveHW (read only, never stored), LPTNumber (default 1) and
+    // HardAccess (default True).
     bool ActiveHW() const { return FActiveHW; }
     Byte LPTNumber() const { return FLPTNumber; }
     void SetLPTNumber(Byte N);
@@ -53,6 +56,19 @@ public:
     std::array<Byte, 48> DriverRequest = {};
 
 private:
+    void ResetPortState();
+    void OpenDriverDevice();
+    void ReleaseDriver();
+    bool InstallDriverService();
+    bool StartDriverService();
+    void StopDriverService();
+    void DeleteDriverService();
+    // One request to the driver, DriverRequest both ways; true when the driver took it.
+    bool CallDriver(uint32_t N);
+    uint32_t RequestField(size_t Offset) const;
+    void SetRequestField(size_t Offset, uint32_t Value);
+
+    SC_HANDLE ScmHandle = nullptr;
     bool FHardAccess = true;
     bool FActiveHW = false;
     const uint16_t* LPTTable = nullptr;

@@ -11,6 +11,7 @@ packages=(
   xvfb xauth
   libxcb1-dev                         # the tray utility's X11 desktop (windows of other programs)
   openbox trayer xdotool x11-utils    # the tray utility's desktop tests: window manager, tray, mouse
+  qemu-system-x86 linux-image-amd64 busybox-static   # the port driver's test on a real kernel
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,6 +1,7 @@
 // The main window's file commands, the save-changes question and the launchers, driven
 // in-process with the dialog and process seams answering.
 #include "QtTestApp.h"
+#include "RecordingLauncher.h"
 #include "TestSupport.h"
 
 #include "Forms.h"

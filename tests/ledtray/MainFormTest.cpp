@@ -6,6 +6,7 @@
 #include "Paths.h"
 #include "QtMessageLoop.h"
 #include "QtTestApp.h"
+#include "RecordingLauncher.h"
 #include "TestSupport.h"
 #include "VirtualKeypad.h"
 

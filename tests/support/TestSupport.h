@@ -2,7 +2,6 @@
 #pragma once
 #include "Dialogs.h"
 #include "Files.h"
-#include "Shell.h"
 
 #include <deque>
 #include <functional>
@@ -71,20 +70,6 @@ private:
 
 std::string ReadFileText(const std::string& Path);
 void WriteFileText(const std::string& Path, const std::string& Text);
-
-// Starts nothing; every start succeeds. The desktop's opener is "/usr/bin/xdg-open".
-class TRecordingLauncher : public TProcessLauncher {
-public:
-    TRecordingLauncher() { SetProcessLauncher(this); }
-    ~TRecordingLauncher() override { SetProcessLauncher(nullptr); }
-    std::string FindProgram(const std::string& Name) override { return Name == "xdg-open" ? "/usr/bin/xdg-open" : ""; }
-    int Start(const TProcessStart& Request) override
-    {
-        Starts.push_back(Request);
-        return 0;
-    }
-    std::vector<TProcessStart> Starts;
-};
 
 // A file the shell takes for a program.
 void MakeExecutable(const std::string& Path);

@@ -1,0 +1,157 @@
+#include "Kernel.h"
+
+#include "Files.h"
+#include "KernelDrivers.h"
+#include "Services.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <memory>
+#include <set>
+#include <vector>
+
+namespace {
+
+thread_local uint32_t tLastError = ERROR_SUCCESS;
+std::optional<uint32_t> gVersion;
+
+// Windows XP's version word: major 5, minor 1, build 2600, NT family.
+constexpr uint32_t kNtVersion = 0x0A280105;
+const std::string kDevicePrefix = "\\\\.\\";
+
+struct TDeviceObject {
+    std::unique_ptr<TKernelDriver> Driver;
+    int Lock = -1; // the driver file, locked while its device is open
+    std::vector<uint8_t> Buffer; // the driver's copy of each request, kept to spare an allocation
+    ~TDeviceObject()
+    {
+        Driver.reset();
+        if (Lock >= 0) ::close(Lock);
+    }
+};
+
+std::set<TDeviceObject*> gDevices;
+
+bool EndsWithVxd(const std::string& Name)
+{
+    if (Name.size() < 4) return false;
+    std::string ext = Name.substr(Name.size() - 4);
+    for (char& c : ext) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return ext == ".VXD";
+}
+
+HANDLE Fail(uint32_t Error)
+{
+    SetLastError(Error);
+    return INVALID_HANDLE_VALUE;
+}
+
+} // namespace
+
+uint32_t GetLastError()
+{
+    return tLastError;
+}
+
+void SetLastError(uint32_t Code)
+{
+    tLastError = Code;
+}
+
+uint32_t GetVersion()
+{
+    return gVersion.value_or(kNtVersion);
+}
+
+void SetVersionSeam(std::optional<uint32_t> Value)
+{
+    gVersion = Value;
+}
+
+uint32_t GetWindowsDirectoryA(char* Buffer, uint32_t Size)
+{
+    const std::string dir = GetWindowsDirectoryA();
+    if (dir.empty()) {
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return 0;
+    }
+    if (!Buffer || dir.size() + 1 > Size) return static_cast<uint32_t>(dir.size() + 1);
+    std::memcpy(Buffer, dir.c_str(), dir.size() + 1);
+    return static_cast<uint32_t>(dir.size());
+}
+
+bool IsDriverDevicePath(const std::string& FileName)
+{
+    return FileName.size() > kDevicePrefix.size() && FileName.compare(0, kDevicePrefix.size(), kDevicePrefix) == 0 &&
+           FileName.find_first_of("\\/", kDevicePrefix.size()) == std::string::npos;
+}
+
+HANDLE OpenDriverDevicePath(const std::string& FileName, uint32_t /*DesiredAccess*/, uint32_t /*ShareMode*/,
+                            uint32_t CreationDisposition, uint32_t FlagsAndAttributes)
+{
+    const std::string name = FileName.substr(kDevicePrefix.size());
+    std::string file;
+    TDriverLoad how;
+    if (EndsWithVxd(name)) {
+        // Only a handle that unloads the driver when it closes loads one.
+        if (!(FlagsAndAttributes & FILE_FLAG_DELETE_ON_CLOSE)) return Fail(ERROR_INVALID_PARAMETER);
+        file = GetWindowsDirectoryA() + "/SYSTEM/" + name;
+        how = TDriverLoad::Vxd;
+    } else {
+        if (CreationDisposition != OPEN_EXISTING) return Fail(ERROR_INVALID_PARAMETER);
+        file = RunningDriverOfDevice(name);
+        if (file.empty()) return Fail(ERROR_FILE_NOT_FOUND);
+        how = TDriverLoad::Service;
+    }
+    auto device = std::make_unique<TDeviceObject>();
+    device->Lock = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (device->Lock < 0) return Fail(ERROR_FILE_NOT_FOUND);
+    // One opening at a time, across processes: the lock goes with the handle.
+    if (::flock(device->Lock, LOCK_EX | LOCK_NB) != 0) return Fail(ERROR_ACCESS_DENIED);
+    uint32_t error = ERROR_SUCCESS;
+    device->Driver = LoadKernelDriver(file, how, error);
+    if (!device->Driver || !device->Driver->Open(error)) return Fail(error);
+    return *gDevices.insert(device.release()).first;
+}
+
+bool CloseDriverDeviceHandle(HANDLE Object)
+{
+    auto o = static_cast<TDeviceObject*>(Object);
+    if (!gDevices.count(o)) return false;
+    gDevices.erase(o);
+    delete o;
+    return true;
+}
+
+bool DeviceIoControl(HANDLE Device, uint32_t IoControlCode, const void* InBuffer, uint32_t InSize, void* OutBuffer,
+                     uint32_t OutSize, uint32_t* BytesReturned, void* Overlapped)
+{
+    if (BytesReturned) *BytesReturned = 0;
+    auto o = static_cast<TDeviceObject*>(Device);
+    if (!gDevices.count(o)) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return false;
+    }
+    if (Overlapped || (InSize && !InBuffer) || (OutSize && !OutBuffer)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return false;
+    }
+    // The driver works on a buffer of its own; the caller's buffers may be one and the same.
+    std::vector<uint8_t>& buffer = o->Buffer;
+    buffer.assign(std::max(InSize, OutSize), 0);
+    if (InSize) std::memcpy(buffer.data(), InBuffer, InSize);
+    uint32_t returned = 0, error = ERROR_SUCCESS;
+    if (!o->Driver->Control(IoControlCode, buffer, returned, error)) {
+        SetLastError(error);
+        return false;
+    }
+    returned = std::min(returned, OutSize);
+    if (returned) std::memcpy(OutBuffer, buffer.data(), returned);
+    if (BytesReturned) *BytesReturned = returned;
+    return true;
+}

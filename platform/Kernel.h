@@ -1,0 +1,56 @@
+// The system's version, its Windows folder as a fixed-size text, the thread's last error, and
+// the devices of kernel drivers ("\\.\NAME") with their I/O control requests.
+#pragma once
+#include "Devices.h"
+
+#include <cstdint>
+#include <optional>
+
+// The last-error values this layer sets.
+constexpr uint32_t ERROR_SUCCESS = 0;
+constexpr uint32_t ERROR_INVALID_FUNCTION = 1;
+constexpr uint32_t ERROR_FILE_NOT_FOUND = 2;
+constexpr uint32_t ERROR_ACCESS_DENIED = 5;
+constexpr uint32_t ERROR_INVALID_HANDLE = 6;
+constexpr uint32_t ERROR_INVALID_PARAMETER = 87;
+constexpr uint32_t ERROR_INSUFFICIENT_BUFFER = 122;
+constexpr uint32_t ERROR_BAD_EXE_FORMAT = 193;
+constexpr uint32_t ERROR_SERVICE_ALREADY_RUNNING = 1056;
+constexpr uint32_t ERROR_SERVICE_DOES_NOT_EXIST = 1060;
+constexpr uint32_t ERROR_SERVICE_NOT_ACTIVE = 1062;
+constexpr uint32_t ERROR_SERVICE_MARKED_FOR_DELETE = 1072;
+constexpr uint32_t ERROR_SERVICE_EXISTS = 1073;
+
+constexpr uint32_t FILE_ATTRIBUTE_NORMAL = 0x80;
+constexpr uint32_t FILE_FLAG_DELETE_ON_CLOSE = 0x04000000;
+
+// The calling thread's last error, as the last failing call of this layer left it.
+uint32_t GetLastError();
+void SetLastError(uint32_t Code);
+
+// The system's version word. Bit 31 clear: the NT family (this system always is); a test may
+// make it answer any value (std::nullopt restores the real one).
+uint32_t GetVersion();
+void SetVersionSeam(std::optional<uint32_t> Value);
+
+// Copies the Windows folder (Files.h), zero-terminated, into Buffer of Size characters and
+// returns its length. When it does not fit, Buffer is untouched and the result is the size
+// needed, terminator included. 0 with the last error set on failure.
+uint32_t GetWindowsDirectoryA(char* Buffer, uint32_t Size);
+
+// The device of a running kernel driver: "\\.\NAME" opens the device NAME of a started
+// kernel-driver service (Services.h); "\\.\NAME.VXD" with FILE_FLAG_DELETE_ON_CLOSE loads the
+// driver file SYSTEM/NAME.VXD of the Windows folder for as long as the handle is open. A device
+// opens once at a time, whatever process asks. CreateFileA routes these paths here.
+bool IsDriverDevicePath(const std::string& FileName);
+HANDLE OpenDriverDevicePath(const std::string& FileName, uint32_t DesiredAccess, uint32_t ShareMode,
+                            uint32_t CreationDisposition, uint32_t FlagsAndAttributes);
+// True when Object was a driver device handle, which is now closed.
+bool CloseDriverDeviceHandle(HANDLE Object);
+
+// One synchronous request to the driver of a device handle: InBuffer's InSize bytes go to the
+// driver, and the reply's bytes (at most OutSize) come back into OutBuffer, their count into
+// BytesReturned. The buffers may be the same. False, with the last error set, when the handle
+// is not a driver device or the driver refuses the request. Overlapped must be null.
+bool DeviceIoControl(HANDLE Device, uint32_t IoControlCode, const void* InBuffer, uint32_t InSize, void* OutBuffer,
+                     uint32_t OutSize, uint32_t* BytesReturned, void* Overlapped);

@@ -1,0 +1,41 @@
+#include "KernelDrivers.h"
+
+#include "Files.h"
+#include "Kernel.h"
+#include "LinuxPortDriver.h"
+#include "VirtualController.h"
+
+#include <sstream>
+
+namespace {
+
+TDriverLoader gLoader;
+
+} // namespace
+
+std::unique_ptr<TKernelDriver> LoadDriverFile(const std::string& DriverFile, TDriverLoad How, uint32_t& Error)
+{
+    std::string text;
+    if (FileSystem().ReadWholeFile(DriverFile, text) != TFileSystem::TReadResult::Read) {
+        Error = ERROR_FILE_NOT_FOUND;
+        return nullptr;
+    }
+    std::istringstream in(text);
+    std::string keyword, name;
+    in >> keyword >> name;
+    std::unique_ptr<TKernelDriver> driver;
+    if (keyword == "driver" && name == "linux-port") driver = MakeLinuxPortDriver(How);
+    if (keyword == "driver" && name == "virtual-keyboard-controller") driver = MakeVirtualController(DriverFile, text, How);
+    if (!driver) Error = ERROR_BAD_EXE_FORMAT;
+    return driver;
+}
+
+void SetDriverLoaderSeam(TDriverLoader Loader)
+{
+    gLoader = std::move(Loader);
+}
+
+std::unique_ptr<TKernelDriver> LoadKernelDriver(const std::string& DriverFile, TDriverLoad How, uint32_t& Error)
+{
+    return gLoader ? gLoader(DriverFile, How, Error) : LoadDriverFile(DriverFile, How, Error);
+}

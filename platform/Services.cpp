@@ -1,0 +1,313 @@
+#include "Services.h"
+
+#include "Files.h"
+#include "Kernel.h"
+#include "KernelDrivers.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <memory>
+#include <set>
+#include <sstream>
+#include <vector>
+
+namespace {
+
+struct TService {
+    std::string Name;
+    std::string DisplayName;
+    uint32_t Type = 0;
+    uint32_t Start = 0;
+    uint32_t ErrorControl = 0;
+    std::string ImagePath;
+    uint32_t State = SERVICE_STOPPED;
+    bool DeletePending = false;
+};
+
+struct TScObject {
+    bool Manager = false;
+    uint32_t Access = 0;
+    bool Administrator = false; // managers only: opened by an administrator
+    std::string Service; // services only
+};
+
+// Query configuration and status, enumerate dependents, interrogate.
+constexpr uint32_t kServiceQueryAccess = 0x0001 | 0x0004 | 0x0008 | 0x0080;
+
+std::set<TScObject*> gObjects;
+std::optional<bool> gAdministrator;
+
+std::string Upper(std::string S)
+{
+    for (char& c : S) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return S;
+}
+
+// The database under the folder's lock, read on construction; Save() writes it whole.
+class TDatabase {
+public:
+    TDatabase() : FPath(GetWindowsDirectoryA() + "/SERVICES.INI")
+    {
+        FLock = ::open(GetWindowsDirectoryA().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (FLock >= 0) ::flock(FLock, LOCK_EX);
+        std::string text;
+        if (FileSystem().ReadWholeFile(FPath, text) == TFileSystem::TReadResult::Read) Parse(text);
+    }
+    ~TDatabase()
+    {
+        if (FLock >= 0) ::close(FLock);
+    }
+    TDatabase(const TDatabase&) = delete;
+    TDatabase& operator=(const TDatabase&) = delete;
+
+    TService* Find(const std::string& Name)
+    {
+        auto it = std::find_if(FServices.begin(), FServices.end(),
+                               [&](const TService& s) { return Upper(s.Name) == Upper(Name); });
+        return it == FServices.end() ? nullptr : &*it;
+    }
+    void Add(TService S) { FServices.push_back(std::move(S)); }
+    void Remove(const std::string& Name)
+    {
+        std::erase_if(FServices, [&](const TService& s) { return Upper(s.Name) == Upper(Name); });
+    }
+    const std::vector<TService>& Services() const { return FServices; }
+
+    // False, with the last error set, when the file cannot be replaced.
+    bool Save()
+    {
+        std::ostringstream out;
+        for (const TService& s : FServices)
+            out << '[' << s.Name << "]\nDisplayName=" << s.DisplayName << "\nType=" << s.Type << "\nStart=" << s.Start
+                << "\nErrorControl=" << s.ErrorControl << "\nImagePath=" << s.ImagePath << "\nState=" << s.State
+                << "\nDeletePending=" << (s.DeletePending ? 1 : 0) << "\n\n";
+        if (FileSystem().ReplaceWholeFile(FPath, out.str())) return true;
+        SetLastError(ERROR_ACCESS_DENIED);
+        return false;
+    }
+
+private:
+    void Parse(const std::string& Text)
+    {
+        std::istringstream in(Text);
+        std::string line;
+        TService* s = nullptr;
+        while (std::getline(in, line)) {
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            if (line.size() > 2 && line.front() == '[' && line.back() == ']') {
+                FServices.push_back({});
+                s = &FServices.back();
+                s->Name = line.substr(1, line.size() - 2);
+                continue;
+            }
+            const auto eq = line.find('=');
+            if (!s || eq == std::string::npos) continue;
+            const std::string key = line.substr(0, eq), value = line.substr(eq + 1);
+            const auto number = [&] { return static_cast<uint32_t>(std::strtoul(value.c_str(), nullptr, 10)); };
+            if (key == "DisplayName") s->DisplayName = value;
+            if (key == "Type") s->Type = number();
+            if (key == "Start") s->Start = number();
+            if (key == "ErrorControl") s->ErrorControl = number();
+            if (key == "ImagePath") s->ImagePath = value;
+            if (key == "State") s->State = number();
+            if (key == "DeletePending") s->DeletePending = number() != 0;
+        }
+    }
+
+    std::string FPath;
+    int FLock = -1;
+    std::vector<TService> FServices;
+};
+
+bool IsAdministrator()
+{
+    return gAdministrator ? *gAdministrator : ::geteuid() == 0;
+}
+
+TScObject* ObjectOf(SC_HANDLE Handle, bool Manager)
+{
+    auto o = static_cast<TScObject*>(Handle);
+    if (!gObjects.count(o) || o->Manager != Manager) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return nullptr;
+    }
+    return o;
+}
+
+SC_HANDLE Keep(TScObject Object)
+{
+    return *gObjects.insert(new TScObject(std::move(Object))).first;
+}
+
+bool NamedByHandle(const std::string& Service)
+{
+    return std::any_of(gObjects.begin(), gObjects.end(),
+                       [&](const TScObject* o) { return !o->Manager && Upper(o->Service) == Upper(Service); });
+}
+
+// The service of a handle as the database has it now; null when the handle is not a
+// service's (6) or the service has gone (1060).
+TService* ServiceOf(TDatabase& Db, SC_HANDLE Service)
+{
+    const TScObject* handle = ObjectOf(Service, false);
+    if (!handle) return nullptr;
+    TService* s = Db.Find(handle->Service);
+    if (!s) SetLastError(ERROR_SERVICE_DOES_NOT_EXIST);
+    return s;
+}
+
+bool Fail(uint32_t Error)
+{
+    SetLastError(Error);
+    return false;
+}
+
+std::string Text(const char* S)
+{
+    return S ? S : "";
+}
+
+// A driver file inside the Windows folder is kept relative to it, as the platform keeps its
+// own drivers under the system root: a database still serves when the folder is seen
+// elsewhere (a test's folder, a folder mounted in another place).
+std::string StoredImagePath(const std::string& Path)
+{
+    const std::string root = GetWindowsDirectoryA() + "/";
+    return Path.compare(0, root.size(), root) == 0 ? Path.substr(root.size()) : Path;
+}
+
+} // namespace
+
+SC_HANDLE OpenSCManagerA(const char* MachineName, const char* DatabaseName, uint32_t DesiredAccess)
+{
+    if (!Text(MachineName).empty() || !Text(DatabaseName).empty()) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    if ((DesiredAccess & ~(SC_MANAGER_CONNECT | SC_MANAGER_ENUMERATE_SERVICE)) && !IsAdministrator()) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return nullptr;
+    }
+    return Keep({true, DesiredAccess, IsAdministrator(), {}});
+}
+
+SC_HANDLE CreateServiceA(SC_HANDLE SCManager, const char* ServiceName, const char* DisplayName,
+                         uint32_t DesiredAccess, uint32_t ServiceType, uint32_t StartType, uint32_t ErrorControl,
+                         const char* BinaryPathName, const char* /*LoadOrderGroup*/, uint32_t* /*TagId*/,
+                         const char* /*Dependencies*/, const char* /*ServiceStartName*/, const char* /*Password*/)
+{
+    TScObject* manager = ObjectOf(SCManager, true);
+    if (!manager) return nullptr;
+    if (!(manager->Access & SC_MANAGER_CREATE_SERVICE)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return nullptr;
+    }
+    if (Text(ServiceName).empty() || ServiceType != SERVICE_KERNEL_DRIVER || Text(BinaryPathName).empty()) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    TDatabase db;
+    if (TService* s = db.Find(ServiceName)) {
+        SetLastError(s->DeletePending ? ERROR_SERVICE_MARKED_FOR_DELETE : ERROR_SERVICE_EXISTS);
+        return nullptr;
+    }
+    db.Add({ServiceName, Text(DisplayName), ServiceType, StartType, ErrorControl, StoredImagePath(BinaryPathName),
+            SERVICE_STOPPED, false});
+    if (!db.Save()) return nullptr;
+    return Keep({false, DesiredAccess, false, ServiceName});
+}
+
+SC_HANDLE OpenServiceA(SC_HANDLE SCManager, const char* ServiceName, uint32_t DesiredAccess)
+{
+    TScObject* manager = ObjectOf(SCManager, true);
+    if (!manager) return nullptr;
+    // Only an administrator's manager opens a service for more than asking about it.
+    if (!manager->Administrator && (DesiredAccess & ~kServiceQueryAccess)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return nullptr;
+    }
+    TDatabase db;
+    const TService* s = db.Find(Text(ServiceName));
+    if (!s) {
+        SetLastError(ERROR_SERVICE_DOES_NOT_EXIST);
+        return nullptr;
+    }
+    return Keep({false, DesiredAccess, false, s->Name});
+}
+
+bool StartServiceA(SC_HANDLE Service, uint32_t /*NumServiceArgs*/, const char** /*ServiceArgVectors*/)
+{
+    TDatabase db;
+    TService* s = ServiceOf(db, Service);
+    if (!s) return false;
+    if (s->DeletePending) return Fail(ERROR_SERVICE_MARKED_FOR_DELETE);
+    if (s->State == SERVICE_RUNNING) return Fail(ERROR_SERVICE_ALREADY_RUNNING);
+    uint32_t error = ERROR_SUCCESS;
+    if (!LoadKernelDriver(ResolveProfilePath(s->ImagePath), TDriverLoad::Service, error)) return Fail(error);
+    s->State = SERVICE_RUNNING;
+    return db.Save();
+}
+
+bool ControlService(SC_HANDLE Service, uint32_t Control, SERVICE_STATUS* Status)
+{
+    TDatabase db;
+    TService* s = ServiceOf(db, Service);
+    if (!s) return false;
+    if (Control != SERVICE_CONTROL_STOP) return Fail(ERROR_INVALID_PARAMETER);
+    if (Status) *Status = {s->Type, s->State, 0, 0, 0, 0, 0};
+    if (s->State != SERVICE_RUNNING) return Fail(ERROR_SERVICE_NOT_ACTIVE);
+    s->State = SERVICE_STOPPED;
+    if (Status) Status->dwCurrentState = SERVICE_STOPPED;
+    return db.Save();
+}
+
+bool DeleteService(SC_HANDLE Service)
+{
+    TDatabase db;
+    TService* s = ServiceOf(db, Service);
+    if (!s) return false;
+    if (s->DeletePending) return Fail(ERROR_SERVICE_MARKED_FOR_DELETE);
+    s->DeletePending = true;
+    return db.Save();
+}
+
+bool CloseServiceHandle(SC_HANDLE Object)
+{
+    auto o = static_cast<TScObject*>(Object);
+    if (!gObjects.count(o)) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return false;
+    }
+    std::unique_ptr<TScObject> owned(o);
+    gObjects.erase(o);
+    if (o->Manager || NamedByHandle(o->Service)) return true;
+    TDatabase db;
+    const TService* s = db.Find(o->Service);
+    if (s && s->DeletePending && s->State == SERVICE_STOPPED) {
+        db.Remove(o->Service);
+        db.Save();
+    }
+    return true;
+}
+
+std::string RunningDriverOfDevice(const std::string& DeviceName)
+{
+    TDatabase db;
+    for (const TService& s : db.Services()) {
+        if (s.Type != SERVICE_KERNEL_DRIVER || s.State != SERVICE_RUNNING) continue;
+        const auto slash = s.ImagePath.find_last_of('/');
+        std::string stem = s.ImagePath.substr(slash == std::string::npos ? 0 : slash + 1);
+        stem = stem.substr(0, stem.find('.'));
+        if (Upper(stem) == Upper(DeviceName)) return ResolveProfilePath(s.ImagePath);
+    }
+    return "";
+}
+
+void SetAdministratorSeam(std::optional<bool> IsAdministrator)
+{
+    gAdministrator = IsAdministrator;
+}

@@ -1,0 +1,370 @@
+#include "PORT_32.h"
+#include "PortTestSupport.h"
+
+#include <filesystem>
+#include <regex>
+
+namespace {
+
+constexpr uint32_t kRead = 0x8000202C, kWrite = 0x80002030, kMap = 0x80002068, kUnmap = 0x8000206C;
+
+using TPortAccessTest = TPortTest;
+
+// What OpenAccess finds decides what CloseAccess undoes, and only that.
+TEST_F(TPortAccessTest, CloseAccessUndoesWhatOpenAccessDid)
+{
+    struct TRow {
+        const char* Name;
+        const char* Before; // what an earlier run left
+        bool WasRunning, WasInstalled;
+        const char* AfterOpen;
+        const char* AfterClose;
+    };
+    const TRow rows[] = {
+        {"driver running", "running", true, true, "running", "running"},
+        {"service stopped", "stopped", false, true, "running", "stopped"},
+        {"no service", "none", false, false, "running", "none"},
+    };
+    for (const TRow& row : rows) {
+        SCOPED_TRACE(row.Name);
+        if (std::string(row.Before) != "none") LeaveService(std::string(row.Before) == "running");
+        TPortAccess port(nullptr);
+        ASSERT_TRUE(port.OpenAccess());
+        EXPECT_TRUE(port.ActiveHW());
+        EXPECT_EQ(port.ServiceWasRunning, row.WasRunning);
+        EXPECT_EQ(port.ServiceWasInstalled, row.WasInstalled);
+        EXPECT_EQ(ServiceState(), row.AfterOpen);
+        port.CloseAccess();
+        EXPECT_FALSE(port.ActiveHW());
+        EXPECT_EQ(ServiceState(), row.AfterClose);
+        std::filesystem::remove(Windows.Path() + "/SERVICES.INI");
+    }
+}
+
+TEST_F(TPortAccessTest, InstallsADemandStartKernelDriverNamingTheDriverFile)
+{
+    TPortAccess port(nullptr);
+    ASSERT_TRUE(port.OpenAccess());
+    const std::string db = Windows.ServiceDatabase();
+    EXPECT_NE(db.find("DisplayName=PORTACC\nType=1\nStart=3\nErrorControl=1\nImagePath=SYSTEM32/DRIVERS/PORTACC.SYS"),
+              std::string::npos)
+        << db;
+    EXPECT_EQ(std::string(port.DriverPath), Windows.DriverFile());
+    EXPECT_EQ(std::string(port.DevicePath), "\\\\.\\PORTACC");
+}
+
+TEST_F(TPortAccessTest, ARunningDriverNeedsNoServiceManager)
+{
+    LeaveService(true);
+    SetAdministratorSeam(false); // the service manager would refuse this process
+    TPortAccess port(nullptr);
+    EXPECT_TRUE(port.OpenAccess());
+    port.CloseAccess();
+    EXPECT_EQ(ServiceState(), "running");
+}
+
+// A failed OpenAccess undoes nothing; the next one finds what it left.
+TEST_F(TPortAccessTest, FailedOpenLeavesTheServiceForTheNextInstance)
+{
+    Windows.WriteDriverFile("not a driver\n");
+    {
+        TPortAccess first(nullptr);
+        EXPECT_FALSE(first.OpenAccess());
+        EXPECT_FALSE(first.ActiveHW());
+        EXPECT_EQ(first.LPTNumber(), 1);
+        first.CloseAccess();
+        EXPECT_EQ(TakePauses(), 0);
+    }
+    EXPECT_EQ(ServiceState(), "stopped");
+
+    Describe("");
+    TPortAccess second(nullptr);
+    ASSERT_TRUE(second.OpenAccess());
+    EXPECT_FALSE(second.ServiceWasRunning);
+    EXPECT_TRUE(second.ServiceWasInstalled); // the first left it installed
+    // A second instance meanwhile: the device is taken, its OpenAccess fails and changes nothing.
+    TPortAccess third(nullptr);
+    EXPECT_FALSE(third.OpenAccess());
+    EXPECT_EQ(ServiceState(), "running");
+    second.CloseAccess();
+    EXPECT_EQ(ServiceState(), "stopped");
+}
+
+TEST_F(TPortAccessTest, WithoutTheServiceManagerOpenAccessGivesFalseAndWritesNothing)
+{
+    SetAdministratorSeam(false);
+    TPortAccess port(nullptr);
+    EXPECT_FALSE(port.OpenAccess());
+    port.OutPort(0x60, 0xE4);
+    EXPECT_EQ(port.InPort(0x64), 0xFF);
+    EXPECT_EQ(ServiceState(), "none");
+    EXPECT_TRUE(TakeCalls().empty());
+    EXPECT_TRUE(Windows.PortLog().empty());
+}
+
+// Each request carries what the previous one left in the fields it does not set; only bytes 0
+// to 23 are cleared, and only when a span starts.
+TEST_F(TPortAccessTest, TheRequestBufferAsTheDriverSeesIt)
+{
+    Describe("lpt 0x378 0 0x278\nstatus 0x1c\n");
+    LeaveService(true);
+    TPortAccess port(nullptr);
+    ASSERT_TRUE(port.OpenAccess());
+    EXPECT_EQ(port.InPort(0x64), 0x1c);
+    port.OutPort(0x60, 0xE4);
+    port.CloseAccess();
+    ASSERT_TRUE(port.OpenAccess());
+
+    const auto calls = TakeCalls();
+    ASSERT_EQ(calls.size(), 5u);
+    const uint32_t table = Field(calls[0].Reply, 24);
+    ASSERT_NE(table, 0u);
+    struct TExpect {
+        uint32_t Code;
+        uint32_t Phys, Size, Mapped, Port, Value;
+    };
+    const TExpect expect[] = {
+        {kMap, 0x408, 6, 0, 0, 0},
+        {kRead, 0x408, 6, table, 0x64, 0},
+        {kWrite, 0x408, 6, table, 0x60, 0xE4},
+        {kUnmap, 0x408, 6, table, 0x60, 0xE4},
+        {kMap, 0x408, 6, table, 0x60, 0xE4}, // a new span: 0..23 cleared, then set
+    };
+    for (size_t i = 0; i < calls.size(); ++i) {
+        SCOPED_TRACE(i);
+        const auto& r = calls[i].Request;
+        EXPECT_EQ(calls[i].Code, expect[i].Code);
+        EXPECT_TRUE(calls[i].Taken);
+        EXPECT_EQ(Field(r, 8), expect[i].Phys);
+        EXPECT_EQ(Field(r, 20), expect[i].Size);
+        EXPECT_EQ(Field(r, 24), expect[i].Mapped);
+        EXPECT_EQ(Field(r, 28), expect[i].Port);
+        EXPECT_EQ(Field(r, 32), expect[i].Value);
+        for (size_t at : {0u, 4u, 12u, 16u, 36u, 40u, 44u}) EXPECT_EQ(Field(r, at), 0u) << at;
+    }
+    EXPECT_EQ(Field(calls[1].Reply, 32), 0x1cu);
+}
+
+TEST_F(TPortAccessTest, ParallelPortTableCount)
+{
+    struct TRow {
+        const char* Lpt;
+        int Count;
+    };
+    const TRow rows[] = {{"lpt 0x378 0 0x278", 2}, {"lpt 0 0 0", 0}, {"lpt 0x3bc 0x378 0x278", 3},
+                         {"lpt none", 1}, {"lpt fails", 1}};
+    LeaveService(true);
+    TPortAccess port(nullptr);
+    for (const TRow& row : rows) {
+        SCOPED_TRACE(row.Lpt);
+        // Each span reloads the driver, after one that mapped a table: a refused map must not
+        // take the address that span left in the buffer.
+        Describe(std::string(row.Lpt) + "\n");
+        ASSERT_TRUE(port.OpenAccess());
+        EXPECT_EQ(port.LPTCount(), row.Count);
+        EXPECT_EQ(port.LPTNumber(), 1);
+        port.CloseAccess();
+        Describe("lpt 0x378 0x278 0\n");
+        ASSERT_TRUE(port.OpenAccess());
+        port.CloseAccess();
+    }
+}
+
+TEST_F(TPortAccessTest, SetLPTNumberOnlyWithinTheTableWhileActive)
+{
+    Describe("lpt 0x378 0 0x278\n");
+    LeaveService(true);
+    TPortAccess port(nullptr);
+    port.SetLPTNumber(1);
+    EXPECT_EQ(port.LPTNumber(), 0); // inactive: nothing changes
+    ASSERT_TRUE(port.OpenAccess());
+    for (auto [n, expected] : {std::pair{2, 2}, {0, 2}, {3, 2}, {1, 1}}) {
+        port.SetLPTNumber(static_cast<Byte>(n));
+        EXPECT_EQ(port.LPTNumber(), expected) << n;
+    }
+    port.CloseAccess();
+    port.SetLPTNumber(2);
+    EXPECT_EQ(port.LPTNumber(), 1);
+}
+
+class TRecordingInstructions : public TPortInstructions {
+public:
+    uint8_t In(uint16_t Port) override
+    {
+        Log.push_back("in " + std::to_string(Port));
+        return 0x5A;
+    }
+    void Out(uint16_t Port, uint8_t Value) override
+    {
+        Log.push_back("out " + std::to_string(Port) + " " + std::to_string(Value));
+    }
+    std::vector<std::string> Log;
+};
+
+TEST_F(TPortAccessTest, HardAccessAcrossOpenAndClose)
+{
+    LeaveService(true);
+    TRecordingInstructions cpu;
+    SetPortInstructionSeam(&cpu);
+    TPortAccess port(nullptr);
+    port.SetHardAccess(false);
+    ASSERT_TRUE(port.OpenAccess());
+    EXPECT_TRUE(port.HardAccess());
+    port.SetHardAccess(false);
+    EXPECT_TRUE(port.OpenAccess()); // while active: nothing happens, HardAccess stays
+    EXPECT_FALSE(port.HardAccess());
+    TakeCalls();
+    EXPECT_EQ(port.InPort(0x64), 0x5A);
+    port.OutPort(0x60, 0xE4);
+    EXPECT_EQ(cpu.Log, (std::vector<std::string>{"in 100", "out 96 228"}));
+    EXPECT_TRUE(TakeCalls().empty());
+    port.CloseAccess();
+    EXPECT_TRUE(port.HardAccess());
+}
+
+// Where the process may not use the port instructions, a read gives 0xFF and a write does
+// nothing, instead of the process being killed.
+TEST(PortInstructions, RefusedPermissionReadsFFInsteadOfKillingTheProcess)
+{
+    if (::geteuid() == 0 && std::filesystem::exists("/dev/port"))
+        GTEST_SKIP() << "this machine may grant port access; its ports are not tried";
+    EXPECT_EQ(PortInByte(0x64), 0xFF);
+    PortOutByte(0x80, 0x00);
+}
+
+TEST_F(TPortAccessTest, The9xFamilyLoadsTheDriverByFileName)
+{
+    SetVersionSeam(0xC0000A04); // bit 31 set
+    SetAdministratorSeam(false);
+    TPortAccess port(nullptr);
+    EXPECT_TRUE(port.IsWin9x);
+    EXPECT_EQ(std::string(port.DriverPath), "\\\\.\\PORTACC.VXD");
+    EXPECT_EQ(port.IoctlCode(TPortAccess::IoctlReadPort), 11u);
+    ASSERT_TRUE(port.OpenAccess());
+    EXPECT_EQ(port.InPort(0x64), 0x00);
+    port.OutPort(0x60, 0x05);
+    port.CloseAccess();
+    std::vector<uint32_t> codes;
+    for (const auto& c : TakeCalls()) {
+        codes.push_back(c.Code);
+        EXPECT_TRUE(c.Taken);
+    }
+    EXPECT_EQ(codes, (std::vector<uint32_t>{26, 11, 12, 27}));
+    EXPECT_EQ(ServiceState(), "none");
+    EXPECT_EQ(Windows.PortLog(), (std::vector<std::string>{"in 0x64 0x00", "out 0x60 0x05"}));
+}
+
+TEST_F(TPortAccessTest, PausesOfCloseAndDestroy)
+{
+    LeaveService(true);
+    auto port = std::make_unique<TPortAccess>(nullptr);
+    port->CloseAccess();
+    EXPECT_EQ(TakePauses(), 0);
+    ASSERT_TRUE(port->OpenAccess());
+    port->CloseAccess();
+    EXPECT_EQ(TakePauses(), 5);
+    port.reset();
+    EXPECT_EQ(TakePauses(), 3);
+
+    port = std::make_unique<TPortAccess>(nullptr);
+    ASSERT_TRUE(port->OpenAccess());
+    TakeCalls();
+    port.reset();
+    EXPECT_EQ(TakePauses(), 8);
+    ASSERT_EQ(TakeCalls().size(), 1u); // the unmap request
+    EXPECT_EQ(ServiceState(), "running");
+}
+
+TEST_F(TPortAccessTest, AnOwnerDestroysItsPortAccess)
+{
+    LeaveService(false);
+    {
+        TComponent form(nullptr);
+        auto* port = new TPortAccess(&form);
+        ASSERT_TRUE(port->OpenAccess());
+        EXPECT_EQ(ServiceState(), "running");
+    }
+    EXPECT_EQ(TakePauses(), 8);
+    EXPECT_EQ(ServiceState(), "stopped");
+}
+
+// A command run nested inside another (through a message loop) opens, writes and closes under
+// it: afterwards the outer one reads 0xFF and writes nothing.
+TEST_F(TPortAccessTest, NestedCloseAccessEndsTheOuterSpan)
+{
+    LeaveService(true);
+    TPortAccess port(nullptr);
+    ASSERT_TRUE(port.OpenAccess());
+    TakeCalls();
+    EXPECT_TRUE(port.OpenAccess()); // nested: at once, no request
+    EXPECT_TRUE(TakeCalls().empty());
+    port.OutPort(0x60, 0xE4);
+    port.CloseAccess();
+    TakePauses();
+    EXPECT_EQ(port.InPort(0x64), 0xFF);
+    port.OutPort(0x60, 0x05);
+    port.CloseAccess();
+    EXPECT_EQ(TakePauses(), 0);
+    EXPECT_EQ(Windows.PortLog(), std::vector<std::string>{"out 0x60 0xe4"});
+}
+
+// The controller's status sequences, as the tray's wait loop reads them, and its log lines.
+TEST_F(TPortAccessTest, VirtualControllerStatusSequences)
+{
+    struct TRow {
+        const char* Description;
+        std::vector<int> Reads;
+    };
+    const TRow rows[] = {
+        {"status 0x01 3\nstatus 0x00\n", {1, 1, 1, 0, 0}},
+        {"status 0x01\n", {1, 1, 1, 1, 1}},
+        {"status 0x02 2\n", {2, 2, 0, 0, 0}},
+        {"status 0x01 1\nstatus 0x02 2\nstatus 0x03\n", {1, 2, 2, 3, 3}},
+        {"# nothing\n", {0, 0, 0, 0, 0}},
+    };
+    LeaveService(true);
+    TPortAccess port(nullptr);
+    for (const TRow& row : rows) {
+        SCOPED_TRACE(row.Description);
+        Describe(row.Description);
+        ASSERT_TRUE(port.OpenAccess()); // counting starts at each opening
+        std::vector<int> reads;
+        for (size_t i = 0; i < row.Reads.size(); ++i) reads.push_back(port.InPort(0x64));
+        EXPECT_EQ(reads, row.Reads);
+        port.CloseAccess();
+    }
+    Describe("status 0x01\n");
+    ASSERT_TRUE(port.OpenAccess());
+    EXPECT_EQ(port.InPort(0x60), 0xFF);
+    port.CloseAccess();
+    const std::string log = ReadFileText(Windows.Path() + "/SYSTEM32/DRIVERS/PORTACC.LOG");
+    EXPECT_TRUE(std::regex_search(log, std::regex("(^|\n)1[0-9]{12} in 0x60 0xff\n$"))) << log;
+}
+
+TEST_F(TPortAccessTest, AWindowsFolderThatLeavesNoRoomForTheDriverPath)
+{
+    // The folder, "/SYSTEM32/DRIVERS/PORTACC.SYS" (29 characters) and nothing more fit in 128.
+    for (auto [length, opens] : {std::pair{99u, true}, {100u, false}}) {
+        SCOPED_TRACE(length);
+        std::string folder = Windows.Path() + "/";
+        folder += std::string(length - folder.size(), 'w');
+        std::filesystem::create_directories(folder + "/SYSTEM32/DRIVERS");
+        std::filesystem::copy_file(Windows.DriverFile(), folder + "/SYSTEM32/DRIVERS/PORTACC.SYS");
+        SetWindowsDirectory(folder);
+        TPortAccess port(nullptr);
+        EXPECT_EQ(port.OpenAccess(), opens);
+        EXPECT_EQ(std::filesystem::exists(folder + "/SERVICES.INI"), opens);
+        port.CloseAccess();
+    }
+}
+
+TEST_F(TPortAccessTest, ThisMachinesPortDriverWithoutDevPortGivesFalse)
+{
+    if (std::filesystem::exists("/dev/port")) GTEST_SKIP() << "/dev/port exists: this machine's ports are not tried";
+    Windows.WriteDriverFile("driver linux-port\n");
+    TPortAccess port(nullptr);
+    EXPECT_FALSE(port.OpenAccess());
+    EXPECT_EQ(port.InPort(0x64), 0xFF);
+}
+
+} // namespace

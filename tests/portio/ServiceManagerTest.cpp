@@ -1,0 +1,126 @@
+#include "PortTestSupport.h"
+
+#include <cstring>
+#include <filesystem>
+
+namespace {
+
+using TServiceManagerTest = TPortTest;
+
+struct TScm {
+    SC_HANDLE Handle = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+    ~TScm() { CloseServiceHandle(Handle); }
+    SC_HANDLE Create(const std::string& File) const
+    {
+        return CreateServiceA(Handle, "PORTACC", "PORTACC", SERVICE_ALL_ACCESS, SERVICE_KERNEL_DRIVER,
+                              SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL, File.c_str(), nullptr, nullptr, nullptr,
+                              nullptr, nullptr);
+    }
+    SC_HANDLE Open() const { return OpenServiceA(Handle, "PORTACC", SERVICE_ALL_ACCESS); }
+};
+
+// The rules the port component relies on, each with the last error it reads.
+TEST_F(TServiceManagerTest, ErrorsOfTheServiceCalls)
+{
+    TScm scm;
+    ASSERT_NE(scm.Handle, nullptr);
+    EXPECT_EQ(scm.Open(), nullptr);
+    EXPECT_EQ(GetLastError(), ERROR_SERVICE_DOES_NOT_EXIST);
+
+    SC_HANDLE service = scm.Create(Windows.Path() + "/SYSTEM32/DRIVERS/MISSING.SYS");
+    ASSERT_NE(service, nullptr);
+    EXPECT_EQ(scm.Create(Windows.DriverFile()), nullptr);
+    EXPECT_EQ(GetLastError(), ERROR_SERVICE_EXISTS);
+    EXPECT_FALSE(StartServiceA(service, 0, nullptr));
+    EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+    SERVICE_STATUS status{};
+    EXPECT_FALSE(ControlService(service, SERVICE_CONTROL_STOP, &status));
+    EXPECT_EQ(GetLastError(), ERROR_SERVICE_NOT_ACTIVE);
+    EXPECT_TRUE(DeleteService(service));
+    EXPECT_TRUE(CloseServiceHandle(service));
+    EXPECT_EQ(ServiceState(), "none"); // stopped and no handle left: gone
+
+    service = scm.Create(Windows.DriverFile());
+    ASSERT_TRUE(StartServiceA(service, 0, nullptr));
+    EXPECT_FALSE(StartServiceA(service, 0, nullptr));
+    EXPECT_EQ(GetLastError(), ERROR_SERVICE_ALREADY_RUNNING);
+    CloseServiceHandle(service);
+
+    SetAdministratorSeam(false);
+    EXPECT_EQ(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS), nullptr);
+    EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+}
+
+TEST_F(TServiceManagerTest, ADeletedServiceGoesOnceStoppedAndClosed)
+{
+    TScm scm;
+    SC_HANDLE service = scm.Create(Windows.DriverFile());
+    ASSERT_TRUE(StartServiceA(service, 0, nullptr));
+    SC_HANDLE other = scm.Open();
+    ASSERT_TRUE(DeleteService(service));
+    CloseServiceHandle(service);
+    EXPECT_EQ(ServiceState(), "running"); // still running
+    EXPECT_EQ(scm.Create(Windows.DriverFile()), nullptr);
+    EXPECT_EQ(GetLastError(), ERROR_SERVICE_MARKED_FOR_DELETE);
+    ASSERT_TRUE(ControlService(other, SERVICE_CONTROL_STOP, nullptr));
+    EXPECT_EQ(ServiceState(), "stopped"); // a handle still names it
+    CloseServiceHandle(other);
+    EXPECT_EQ(ServiceState(), "none");
+}
+
+TEST_F(TServiceManagerTest, TheDatabaseIsWrittenWholeAndRefusedWritesChangeNothing)
+{
+    TScm scm;
+    {
+        TRefusingFileSystem refusing;
+        EXPECT_EQ(scm.Create(Windows.DriverFile()), nullptr);
+        EXPECT_EQ(refusing.Refused, 1);
+    }
+    EXPECT_EQ(ServiceState(), "none");
+}
+
+TEST_F(TServiceManagerTest, ADeviceOpensOnceAtATimeAndAnswersWhole48ByteRequests)
+{
+    LeaveService(true);
+    HANDLE device = CreateFileA("\\\\.\\PORTACC", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(device, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(CreateFileA("\\\\.\\PORTACC", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                          FILE_ATTRIBUTE_NORMAL, nullptr),
+              INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+
+    uint8_t request[48] = {};
+    request[28] = 0x64;
+    uint32_t returned = 0;
+    EXPECT_TRUE(DeviceIoControl(device, 0x8000202C, request, 48, request, 48, &returned, nullptr));
+    EXPECT_EQ(returned, 48u);
+    // The 9x family's bare function number is not this device's code.
+    EXPECT_FALSE(DeviceIoControl(device, 11, request, 48, request, 48, &returned, nullptr));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_FUNCTION);
+    EXPECT_TRUE(CloseHandle(device));
+
+    // Stopped, the service has no device.
+    TScm scm;
+    SC_HANDLE service = scm.Open();
+    ASSERT_TRUE(ControlService(service, SERVICE_CONTROL_STOP, nullptr));
+    CloseServiceHandle(service);
+    EXPECT_EQ(CreateFileA("\\\\.\\PORTACC", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                          FILE_ATTRIBUTE_NORMAL, nullptr),
+              INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+}
+
+TEST(WindowsDirectory, ReturnsTheLengthOrTheSizeNeeded)
+{
+    SetWindowsDirectory("/srv/windows");
+    char buffer[16];
+    std::memset(buffer, 'x', sizeof buffer);
+    EXPECT_EQ(GetWindowsDirectoryA(buffer, 12), 13u); // no room for the terminator
+    EXPECT_EQ(buffer[0], 'x');
+    EXPECT_EQ(GetWindowsDirectoryA(buffer, 13), 12u);
+    EXPECT_STREQ(buffer, "/srv/windows");
+    SetWindowsDirectory("");
+}
+
+} // namespace
