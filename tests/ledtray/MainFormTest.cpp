@@ -9,6 +9,7 @@
 #include "RecordingLauncher.h"
 #include "TestSupport.h"
 #include "VirtualKeypad.h"
+#include "WindowsFolder.h"
 
 #include <QAction>
 #include <QMenu>
@@ -70,6 +71,7 @@ struct TMenuSeen {
 class TrayForm : public TLoopInstalled, public ::testing::Test {
 protected:
     TTempDir Folder;
+    TTestWindowsFolder Windows; // its port driver: none, unless a test puts the controller there
     TVirtualKeypad Keypad;
     TRecordedPauses Pauses;
     TRecordingDialogs Dialogs;
@@ -80,6 +82,7 @@ protected:
     void SetUp() override
     {
         SetProgramFileName(Folder.File("QuillboardLED"));
+        Windows.WriteDriverFile("not a driver\n");
         Keypad.SetDevices("04b4 0a0a\n");
         Application.Initialize();
         Application.Icon = 7;
@@ -119,14 +122,22 @@ protected:
     {
         TMenuSeen seen;
         QTimer poll;
-        QObject::connect(&poll, &QTimer::timeout, [&] {
+        WatchMenu(poll, Choice, seen);
+        Post(Form->Handle(), Form->TrayMessage, 0, MouseMessage);
+        return seen;
+    }
+
+    // While Poll runs, the next menu to open is looked at into Seen and Choice is chosen.
+    static void WatchMenu(QTimer& Poll, const std::string& Choice, TMenuSeen& Seen)
+    {
+        QObject::connect(&Poll, &QTimer::timeout, [&Poll, Choice, &Seen] {
             auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
             if (!menu) return;
-            poll.stop();
-            seen.Pos = menu->pos();
+            Poll.stop();
+            Seen.Pos = menu->pos();
             QAction* chosen = nullptr;
             for (QAction* a : menu->actions()) {
-                seen.Entries.push_back(a->isSeparator() ? "-" : a->text().toStdString());
+                Seen.Entries.push_back(a->isSeparator() ? "-" : a->text().toStdString());
                 if (!a->isSeparator() && a->text().toStdString() == Choice) chosen = a;
             }
             if (chosen) {
@@ -136,9 +147,16 @@ protected:
                 menu->close();
             }
         });
-        poll.start(5);
-        Post(Form->Handle(), Form->TrayMessage, 0, MouseMessage);
-        return seen;
+        Poll.start(5);
+    }
+
+    // The bytes the keyboard controller's data port took, in order.
+    Lines DataPortWrites() const
+    {
+        Lines out;
+        for (const std::string& line : Windows.PortLog())
+            if (line.rfind("out 0x60 ", 0) == 0) out.push_back(line.substr(9));
+        return out;
     }
 };
 
@@ -315,6 +333,47 @@ TEST_F(TrayForm, GetKeypadVersionGuidesToTapcheckOrNotepad)
             EXPECT_EQ(Launcher.Starts[0].ShowCmd, SW_SHOWNORMAL);
         }
     }
+}
+
+// The PS/2 wait lets waiting messages run: a command that arrives then (posted, or chosen from
+// a new menu) runs after the running one, in order of arrival, never between its bytes.
+TEST_F(TrayForm, CommandsArrivingDuringThePs2WaitRunAfterTheRunningOne)
+{
+    Keypad.SetDevices("");
+    Windows.WriteDriverFile("driver virtual-keyboard-controller\nstatus 0x01 3\n");
+    ASSERT_TRUE(PostMessageA(Form->Handle(), WM_KEYPADCOMMAND, 0xE4, 5));
+    ASSERT_TRUE(PostMessageA(Form->Handle(), Form->TrayMessage, 0, WM_RBUTTONUP));
+    QTimer poll;
+    TMenuSeen seen;
+    WatchMenu(poll, "Flash the LED", seen);
+
+    Form->mnuTurnLEDOff->Click();
+
+    EXPECT_EQ(seen.Entries.size(), 9u) << "the menu did not open during the wait";
+    EXPECT_EQ(DataPortWrites(), (Lines{"0xe4", "0x04", "0xe4", "0x05", "0xe4", "0x06"}));
+    EXPECT_TRUE(Dialogs.Messages.empty());
+    EXPECT_FALSE(Application.Terminated());
+}
+
+TEST_F(TrayForm, ExitDuringThePs2WaitEndsOnceTheRunningCommandIsDoneAndDropsTheWaitingOnes)
+{
+    Keypad.SetDevices("");
+    Windows.WriteDriverFile("driver virtual-keyboard-controller\nstatus 0x01 3\n");
+    ASSERT_TRUE(PostMessageA(Form->Handle(), WM_KEYPADCOMMAND, 0xE4, 6));
+    ASSERT_TRUE(PostMessageA(Form->Handle(), Form->TrayMessage, 0, WM_RBUTTONUP));
+    QTimer poll;
+    TMenuSeen seen;
+    WatchMenu(poll, "Exit", seen);
+    bool endedDuringTheCommand = false;
+    Dialogs.OnMessage = [&](const TMessageRequest&) { endedDuringTheCommand = Application.Terminated(); };
+
+    Form->mnuGetVersion->Click();
+
+    EXPECT_EQ(seen.Entries.size(), 9u) << "the menu did not open during the wait";
+    EXPECT_EQ(DataPortWrites(), (Lines{"0xe4", "0x03"})) << "a waiting command ran after Exit";
+    EXPECT_EQ(Dialogs.Texts(), (Lines{"Open/activate \"Notepad.exe\" then press a keypad key.\r\n" + Note}));
+    EXPECT_FALSE(endedDuringTheCommand) << "the program ended under the running command";
+    EXPECT_TRUE(Application.Terminated());
 }
 
 } // namespace
