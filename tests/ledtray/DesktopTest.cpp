@@ -4,12 +4,14 @@
 // costs while it waits in the tray.
 #include "TestSupport.h"
 #include "VirtualKeypad.h"
+#include "WindowsFolder.h"
 #include "X11Session.h"
 
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -204,6 +206,37 @@ TEST_F(TrayDesktop, GetVersionRaisesARunningTapcheckAndStartsNoSecondCopy)
     X.Run({"xdotool", "windowactivate", "--sync", std::to_string(box.front()), "key", "Return"});
     EXPECT_TRUE(X.WaitFor([&] { return !X.WindowsNamed("Tapcheck", 0, true).empty(); })) << "Tapcheck not started";
     // The started copy ends with the display server.
+}
+
+// No USB keypad: the commands go to the virtual keyboard controller, whose output buffer stays
+// full for a while at each opening, so the second post arrives during the first's PS/2 wait.
+TEST_F(TrayDesktop, ACommandPostedDuringThePs2WaitRunsAfterTheRunningOne)
+{
+    if (!PrivateWindowsFolderWorks()) GTEST_SKIP() << "no user and mount namespaces for a Windows folder of the test's own";
+    TTestWindowsFolder windows("status 0x01 200000\n");
+    Keypad.SetDevices("");
+    const pid_t pid = X.Start(windows.Command({Folder.File("QuillboardLED")}),
+                              {"LD_LIBRARY_PATH=" + VirtualLibraryDir("virtualhid")});
+    Icon(pid);
+    X.Run({Helper(), "post", Title, "0x8591", "0xE4", "4"});
+    X.Run({Helper(), "post", Title, "0x8591", "0xE4", "5"});
+    const long long secondPosted =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch()).count();
+    auto writes = [&] {
+        std::vector<std::string> out;
+        for (const std::string& line : windows.PortLog())
+            if (line.rfind("out ", 0) == 0) out.push_back(line);
+        return out;
+    };
+    EXPECT_TRUE(X.WaitFor([&] { return writes().size() >= 4; }, 20000));
+    EXPECT_EQ(writes(), (std::vector<std::string>{"out 0x60 0xe4", "out 0x60 0x04", "out 0x60 0xe4", "out 0x60 0x05"}));
+    // The second post was in the utility's hands before the first command wrote its first byte.
+    std::ifstream log(windows.DriverFile().substr(0, windows.DriverFile().size() - 3) + "LOG");
+    long long stamp = 0;
+    std::string direction, port, value;
+    while (log >> stamp >> direction >> port >> value && direction != "out") {
+    }
+    EXPECT_LT(secondPosted, stamp) << "the second command arrived too late to test the wait";
 }
 
 // Writes build/quillboardled-tray-menu.png and prints the idle utility's resident memory.
