@@ -26,7 +26,6 @@ int WinMain(int argc, char** argv)
 
     RunGuarded([] {
         Application.Initialize();
-        Application.ShowMainForm = false;
         Application.Title = "Varnholt QuillboardLED";
         Application.Icon = CreateIconFromImage(MainIconImage());
         auto form = std::make_unique<TMainForm>(nullptr);

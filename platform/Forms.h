@@ -15,8 +15,6 @@ public:
     std::string Title;
     // The program's main icon.
     HICON Icon = 0;
-    // False: Run shows no form when the loop starts.
-    bool ShowMainForm = true;
     // The first form made with CreateForm; closing it ends the loop.
     TForm* MainForm = nullptr;
     // The hook: sees each message that the application's own loop takes from the queue,

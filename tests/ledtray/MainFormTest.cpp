@@ -98,15 +98,7 @@ protected:
     Lines Reports() const
     {
         Lines out;
-        for (const TLoggedReport& r : Keypad.Reports()) {
-            std::string line = r.Event;
-            char hex[4];
-            for (uint8_t b : r.Bytes) {
-                std::snprintf(hex, sizeof hex, " %02x", b);
-                line += hex;
-            }
-            out.push_back(line);
-        }
+        for (const TLoggedReport& r : Keypad.Reports()) out.push_back(r.Event + HexBytes(r.Bytes));
         return out;
     }
 
@@ -335,45 +327,49 @@ TEST_F(TrayForm, GetKeypadVersionGuidesToTapcheckOrNotepad)
     }
 }
 
+struct TWaitRow {
+    const char* Name;
+    LPARAM Posted;      // WM_KEYPADCOMMAND posted before the command starts
+    const char* Chosen; // from the icon's menu, opened during the wait
+    TMenuItem* TMainForm::*Command;
+    Lines Writes;
+    Lines Boxes;
+    bool Ends;
+};
+
 // The PS/2 wait lets waiting messages run: a command that arrives then (posted, or chosen from
-// a new menu) runs after the running one, in order of arrival, never between its bytes.
+// a new menu) runs after the running one, in order of arrival, never between its bytes; "Exit"
+// ends the program once the running command is done, and what waits is dropped.
 TEST_F(TrayForm, CommandsArrivingDuringThePs2WaitRunAfterTheRunningOne)
 {
+    const TWaitRow rows[] = {
+        {"posted, then chosen", 5, "Flash the LED", &TMainForm::mnuTurnLEDOff, {"0xe4", "0x04", "0xe4", "0x05", "0xe4", "0x06"}, {}, false},
+        {"Exit chosen", 6, "Exit", &TMainForm::mnuGetVersion, {"0xe4", "0x03"},
+         {"Open/activate \"Notepad.exe\" then press a keypad key.\r\n" + Note}, true},
+    };
     Keypad.SetDevices("");
-    Windows.WriteDriverFile("driver virtual-keyboard-controller\nstatus 0x01 3\n");
-    ASSERT_TRUE(PostMessageA(Form->Handle(), WM_KEYPADCOMMAND, 0xE4, 5));
-    ASSERT_TRUE(PostMessageA(Form->Handle(), Form->TrayMessage, 0, WM_RBUTTONUP));
-    QTimer poll;
-    TMenuSeen seen;
-    WatchMenu(poll, "Flash the LED", seen);
+    for (const TWaitRow& row : rows) {
+        SCOPED_TRACE(row.Name);
+        Application.Initialize();
+        std::remove((Windows.Path() + "/SYSTEM32/DRIVERS/PORTACC.LOG").c_str());
+        Windows.WriteDriverFile("driver virtual-keyboard-controller\nstatus 0x01 3\n");
+        Dialogs.Messages.clear();
+        ASSERT_TRUE(PostMessageA(Form->Handle(), WM_KEYPADCOMMAND, 0xE4, row.Posted));
+        ASSERT_TRUE(PostMessageA(Form->Handle(), Form->TrayMessage, 0, WM_RBUTTONUP));
+        QTimer poll;
+        TMenuSeen seen;
+        WatchMenu(poll, row.Chosen, seen);
+        bool endedUnderTheCommand = false;
+        Dialogs.OnMessage = [&](const TMessageRequest&) { endedUnderTheCommand = Application.Terminated(); };
 
-    Form->mnuTurnLEDOff->Click();
+        (Form.get()->*row.Command)->Click();
 
-    EXPECT_EQ(seen.Entries.size(), 9u) << "the menu did not open during the wait";
-    EXPECT_EQ(DataPortWrites(), (Lines{"0xe4", "0x04", "0xe4", "0x05", "0xe4", "0x06"}));
-    EXPECT_TRUE(Dialogs.Messages.empty());
-    EXPECT_FALSE(Application.Terminated());
-}
-
-TEST_F(TrayForm, ExitDuringThePs2WaitEndsOnceTheRunningCommandIsDoneAndDropsTheWaitingOnes)
-{
-    Keypad.SetDevices("");
-    Windows.WriteDriverFile("driver virtual-keyboard-controller\nstatus 0x01 3\n");
-    ASSERT_TRUE(PostMessageA(Form->Handle(), WM_KEYPADCOMMAND, 0xE4, 6));
-    ASSERT_TRUE(PostMessageA(Form->Handle(), Form->TrayMessage, 0, WM_RBUTTONUP));
-    QTimer poll;
-    TMenuSeen seen;
-    WatchMenu(poll, "Exit", seen);
-    bool endedDuringTheCommand = false;
-    Dialogs.OnMessage = [&](const TMessageRequest&) { endedDuringTheCommand = Application.Terminated(); };
-
-    Form->mnuGetVersion->Click();
-
-    EXPECT_EQ(seen.Entries.size(), 9u) << "the menu did not open during the wait";
-    EXPECT_EQ(DataPortWrites(), (Lines{"0xe4", "0x03"})) << "a waiting command ran after Exit";
-    EXPECT_EQ(Dialogs.Texts(), (Lines{"Open/activate \"Notepad.exe\" then press a keypad key.\r\n" + Note}));
-    EXPECT_FALSE(endedDuringTheCommand) << "the program ended under the running command";
-    EXPECT_TRUE(Application.Terminated());
+        EXPECT_EQ(seen.Entries.size(), 9u) << "the menu did not open during the wait";
+        EXPECT_EQ(DataPortWrites(), row.Writes);
+        EXPECT_EQ(Dialogs.Texts(), row.Boxes);
+        EXPECT_FALSE(endedUnderTheCommand) << "the program ended under the running command";
+        EXPECT_EQ(Application.Terminated(), row.Ends);
+    }
 }
 
 } // namespace
