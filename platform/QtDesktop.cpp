@@ -2,6 +2,7 @@
 
 #include "Icons.h"
 #include "NotifyIcon.h"
+#include "QtText.h"
 
 #include <QCursor>
 #include <QIcon>
@@ -58,7 +59,7 @@ void TQtDesktop::NotifyIconChanged(uint32_t Message, const NOTIFYICONDATA& Data)
     }
     auto icon = std::make_unique<QSystemTrayIcon>();
     if (Data.uFlags & NIF_ICON) icon->setIcon(QtIconOf(Data.hIcon));
-    if (Data.uFlags & NIF_TIP) icon->setToolTip(QString::fromLatin1(Data.szTip));
+    if (Data.uFlags & NIF_TIP) icon->setToolTip(QtTextOf(Data.szTip));
     if (Data.uFlags & NIF_MESSAGE) {
         const HWND wnd = Data.hWnd;
         const uint32_t id = Data.uID;

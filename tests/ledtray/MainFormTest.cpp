@@ -4,6 +4,7 @@
 #include "Main.h"
 #include "NotifyIcon.h"
 #include "Paths.h"
+#include "QtDialogs.h"
 #include "QtMessageLoop.h"
 #include "QtTestApp.h"
 #include "RecordingLauncher.h"
@@ -13,6 +14,7 @@
 
 #include <QAction>
 #include <QMenu>
+#include <QMessageBox>
 #include <QTest>
 #include <QTimer>
 
@@ -223,6 +225,8 @@ TEST_F(TrayForm, MenuAndPostedCommandsReachTheKeypad)
          [this] { SendMessageA(Form->Handle(), WM_KEYPADCOMMAND, 0xE4, 5); }, {}, {}},
         {"nothing reachable: menu", "", [this] { Form->mnuTurnLEDOn->Click(); }, {}, {NoLink}},
         {"nothing reachable: posted E4/5", "", post(0xE4, 5), {}, {NoLink}},
+        {"a byte not handed over", "04b4 0a0a write-fails=1", [this] { Form->mnuTurnLEDOn->Click(); },
+         {"output 00 05 05 05"}, {NoLink}},
     };
     for (const TCommandRow& row : rows) {
         SCOPED_TRACE(row.Name);
@@ -273,6 +277,29 @@ TEST_F(TrayForm, HelpBoxCaptionAndItsEightLines)
                         "\r\n"
                         " \x95 For getting the Version info make sure the EEPROM is erased (two-finger reset).");
     EXPECT_TRUE(Reports().empty());
+}
+
+// On the screen the box breaks its lines at CR LF and shows byte 0x95 as the bullet.
+TEST_F(TrayForm, HelpBoxOnTheScreen)
+{
+    TQtDialogSeam screen;
+    SetDialogSeam(&screen);
+    QString shown;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) return;
+        poll.stop();
+        shown = box->text();
+        box->accept();
+    });
+    poll.start(5);
+    Form->Help1->Click();
+    SetDialogSeam(&Dialogs);
+    const QStringList lines = shown.split(QChar('\n'));
+    ASSERT_EQ(lines.size(), 8);
+    EXPECT_EQ(lines[3], QString::fromUtf8(" \u2022 This function requires a Quillboard v5.00 or higher. "));
+    EXPECT_FALSE(shown.contains(QChar('\r')));
 }
 
 struct TVersionRow {
