@@ -192,15 +192,15 @@ void TMainForm::RunCommand(Byte Command)
     --FRunning;
     // A command started over a message box of another returns here into that command;
     // what waits runs once the outermost one has returned.
-    if (FRunning > 0) return;
-    while (!FDeferred.empty() && !FExitPending && !Application.Terminated()) {
+    while (FRunning == 0 && !FDeferred.empty() && !FExitPending && !Application.Terminated()) {
         const Byte next = FDeferred.front();
         FDeferred.pop_front();
         ++FRunning;
         ExecuteCommand(next);
         --FRunning;
     }
-    FDeferred.clear();
+    // Commands that have not started are dropped when the program ends.
+    if (FExitPending || Application.Terminated()) FDeferred.clear();
     if (FExitPending) {
         FExitPending = false;
         Close();
