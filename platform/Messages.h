@@ -45,7 +45,6 @@ constexpr UINT WM_LBUTTONDBLCLK = 0x0203;
 constexpr UINT WM_RBUTTONDOWN = 0x0204;
 constexpr UINT WM_RBUTTONUP = 0x0205;
 constexpr UINT WM_MBUTTONUP = 0x0208;
-constexpr UINT WM_USER = 0x0400;
 constexpr UINT WM_APP = 0x8000;
 
 // Show states of a window.

@@ -53,15 +53,21 @@ void PumpWaiting()
     }
 }
 
+bool LoopRunning = false;
+
 void RunLoop()
 {
     TLoopScope loop(TLoopKind::Application);
+    LoopRunning = true;
     QCoreApplication::exec();
+    LoopRunning = false;
 }
 
+// Qt's exit also ends every modal loop inside the application's, as the platform's quit
+// message does; outside a running loop it would make the next modal loop end at once.
 void QuitLoop()
 {
-    QCoreApplication::exit(0);
+    if (LoopRunning) QCoreApplication::exit(0);
 }
 
 } // namespace
