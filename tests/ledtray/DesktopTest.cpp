@@ -23,6 +23,12 @@ namespace {
 const std::string Title = "Varnholt QuillboardLED";
 constexpr const char* OutputLedOn = "output 00 05 05 05";
 
+// For a sanitized build: what the system's libraries leak is not ours to report.
+std::string LeakSuppressions()
+{
+    return std::string("LSAN_OPTIONS=suppressions=") + QUILL_TEST_SOURCE_DIR + "/tests/ledtray/lsan.supp";
+}
+
 std::string Helper()
 {
     return BinaryDir() + "/tests/helpers/ledtray_x11_helper";
@@ -55,7 +61,7 @@ protected:
 
     pid_t StartUtility(const std::string& Log = "")
     {
-        std::vector<std::string> env{"LD_LIBRARY_PATH=" + VirtualLibraryDir("virtualhid")};
+        std::vector<std::string> env{"LD_LIBRARY_PATH=" + VirtualLibraryDir("virtualhid"), LeakSuppressions()};
         if (!Log.empty()) env.push_back("QUILL_VIRTUAL_HID_LOG=" + Log);
         return X.Start({Folder.File("QuillboardLED")}, env);
     }
@@ -216,7 +222,7 @@ TEST_F(TrayDesktop, ACommandPostedDuringThePs2WaitRunsAfterTheRunningOne)
     TTestWindowsFolder windows("status 0x01 200000\n");
     Keypad.SetDevices("");
     const pid_t pid = X.Start(windows.Command({Folder.File("QuillboardLED")}),
-                              {"LD_LIBRARY_PATH=" + VirtualLibraryDir("virtualhid")});
+                              {"LD_LIBRARY_PATH=" + VirtualLibraryDir("virtualhid"), LeakSuppressions()});
     Icon(pid);
     X.Run({Helper(), "post", Title, "0x8591", "0xE4", "4"});
     X.Run({Helper(), "post", Title, "0x8591", "0xE4", "5"});
@@ -251,7 +257,9 @@ TEST_F(TrayDesktop, ScreenshotOfTheMenuAndIdleMemory)
     while (std::getline(status, line))
         if (line.rfind("VmRSS:", 0) == 0) rssKb = std::atol(line.c_str() + 6);
     std::printf("QuillboardLED idle in the tray: VmRSS %ld kB (%.1f MB)\n", rssKb, rssKb / 1024.0);
+#ifndef __SANITIZE_ADDRESS__
     EXPECT_LT(rssKb, 40 * 1024);
+#endif
 
     Click(icon, "3");
     std::vector<TWindowGeometry> menu;
