@@ -1,13 +1,8 @@
 #include "Transport.h"
 
 #include "Forms.h"
-#include "Hid.h"
+#include "KeypadSearch.h"
 #include "PORT_32.h"
-#include "SetupApi.h"
-
-#include <array>
-#include <cstring>
-#include <vector>
 
 uint16_t WantedVendorId = 0;
 uint16_t WantedProductId = 0;
@@ -33,26 +28,6 @@ bool Wanted(const TKeypadIdentity& Identity)
     return WantedVendorId == Identity.VendorId && WantedProductId == Identity.ProductId;
 }
 
-// A detail block no larger than this is believed; a path longer than a page is no device.
-constexpr uint32_t LargestDetailBlock = 4096;
-
-// The path of one interface, or "" when its detail block cannot be had whole.
-std::string InterfacePath(HDEVINFO List, const SP_DEVICE_INTERFACE_DATA& Interface)
-{
-    uint32_t required = 0;
-    SetupDiGetDeviceInterfaceDetailA(List, &Interface, nullptr, 0, &required, nullptr);
-    if (required <= SetupDiDetailPathOffset + 1 || required > LargestDetailBlock) return "";
-    std::vector<unsigned char> block(required, 0);
-    const uint32_t sizeField = SetupDiDetailSizeField;
-    std::memcpy(block.data(), &sizeField, sizeof sizeField);
-    if (!SetupDiGetDeviceInterfaceDetailA(List, &Interface,
-                                          reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_A*>(block.data()), required,
-                                          nullptr, nullptr))
-        return "";
-    const char* path = reinterpret_cast<const char*>(block.data()) + SetupDiDetailPathOffset;
-    return std::string(path, strnlen(path, required - SetupDiDetailPathOffset));
-}
-
 // Output reports go through WriteFile, which needs the device open for writing; feature
 // reports need no access at all, so a keypad the system holds for its keystrokes still takes them.
 uint32_t WantedAccess()
@@ -73,32 +48,11 @@ void SelectDeviceIds(Byte Profile)
 
 bool FindKeypadDevice()
 {
-    KeypadHandle = nullptr;
-    GUID hidGuid{};
-    HidD_GetHidGuid(&hidGuid);
-    HDEVINFO list = SetupDiGetClassDevsA(&hidGuid, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
-    const uint32_t access = WantedAccess();
-    bool found = false;
-    SP_DEVICE_INTERFACE_DATA interface{};
-    interface.cbSize = sizeof interface;
-    for (uint32_t index = 0; !found && SetupDiEnumDeviceInterfaces(list, nullptr, &hidGuid, index, &interface);
-         ++index) {
-        const std::string path = InterfacePath(list, interface);
-        if (path.empty()) continue;
-        HANDLE device =
-            CreateFileA(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-        HIDD_ATTRIBUTES attributes{};
-        attributes.Size = sizeof attributes;
-        if (HidD_GetAttributes(device, &attributes) && attributes.VendorID == WantedVendorId &&
-            attributes.ProductID == WantedProductId) {
-            KeypadHandle = device;
-            found = true;
-        } else {
-            CloseHandle(device);
-        }
-    }
-    SetupDiDestroyDeviceInfoList(list);
-    return found;
+    KeypadHandle = SearchKeypadInterface({HidD_GetHidGuid, HidD_GetAttributes, SetupDiGetClassDevsA,
+                                          SetupDiEnumDeviceInterfaces, SetupDiGetDeviceInterfaceDetailA,
+                                          SetupDiDestroyDeviceInfoList},
+                                         WantedVendorId, WantedProductId, WantedAccess());
+    return KeypadHandle != nullptr;
 }
 
 void CloseKeypadDevice()

@@ -36,7 +36,9 @@ void CloseKeypadDevice();
 bool SendDeviceByte(Byte B);
 bool OpenKeyPort();
 void CloseKeyPort();
-// 0 = written to the data port; 1 = the wait ran out and nothing was written.
+// 0 = written to the data port; 1 = the wait ran out and nothing was written. Holds the byte
+// back while the controller's status shows either buffer full, running the waiting window
+// messages on each such read. REQUIRES: KeyPort set.
 int32_t SendPs2Byte(Byte B);
 // True when a link was reached and both bytes were handed to it; false when no link was
 // reached (nothing sent) or a byte could not be handed over (the command still ran to its end).

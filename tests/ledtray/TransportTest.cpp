@@ -1,10 +1,15 @@
 #include "Transport.h"
 
 #include "Devices.h"
+#include "Forms.h"
+#include "PORT_32.h"
+#include "Services.h"
 #include "VirtualKeypad.h"
+#include "WindowsFolder.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -24,11 +29,25 @@ Lines Log(const TVirtualKeypad& Keypad)
     return out;
 }
 
+// The tray form's port component over a Windows folder of the test's own, whose port driver
+// is the virtual keyboard controller. The service manager refuses this process unless a test
+// makes it an administrator, so by default port access cannot be opened.
 class TransportTest : public ::testing::Test {
 protected:
     TVirtualKeypad Keypad;
     TRecordedPauses Recorded;
-    void SetUp() override { KeyPort = nullptr; }
+    TTestWindowsFolder Windows;
+    TPortAccess Port{nullptr};
+    TransportTest()
+    {
+        SetAdministratorSeam(false);
+        KeyPort = &Port;
+    }
+    ~TransportTest() override
+    {
+        KeyPort = nullptr;
+        SetAdministratorSeam(std::nullopt);
+    }
     void Attach(const std::string& Devices)
     {
         Keypad.SetDevices(Devices);
@@ -44,7 +63,7 @@ struct TCommandRow {
     Pauses Paused;
 };
 
-// Every row sends kcLEDOn (0x05); no PS/2 link is there.
+// Every row sends kcLEDOn (0x05); port access cannot be opened.
 TEST_F(TransportTest, CommandGoesToTheFirstKeypadReachedAndEveryOpenedDeviceIsClosed)
 {
     const TCommandRow rows[] = {
@@ -86,18 +105,7 @@ TEST_F(TransportTest, CommandGoesToTheFirstKeypadReachedAndEveryOpenedDeviceIsCl
         EXPECT_EQ(TRecordedPauses::Pauses(), row.Paused) << row.Name;
         EXPECT_EQ(KeypadHandle, nullptr) << row.Name;
     }
-}
-
-TEST_F(TransportTest, WantedIdentityStaysAsLastSelected)
-{
-    Attach("04b4 0a0a\n");
-    ASSERT_TRUE(SendKeypadCommand(kcFlashLED));
-    EXPECT_EQ(WantedVendorId, 0x04B4);
-    EXPECT_EQ(WantedProductId, 0x0A0A);
-    Attach("");
-    ASSERT_FALSE(SendKeypadCommand(kcFlashLED));
-    EXPECT_EQ(WantedVendorId, 0x16C0);
-    EXPECT_EQ(WantedProductId, 0x0607);
+    EXPECT_TRUE(Windows.PortLog().empty());
 }
 
 // What the output-report path relies on of WriteFile: only a handle opened for writing takes
@@ -121,6 +129,118 @@ TEST_F(TransportTest, OutputReportNeedsAHandleOpenedForWriting)
     EXPECT_TRUE(CloseHandle(device));
     EXPECT_FALSE(WriteFile(device, report.data(), report.size(), &written, nullptr));
     EXPECT_EQ(Log(Keypad), (Lines{"open 0", "open 0", "output 0 00 42 42 42", "close 0", "close 0"}));
+}
+
+// The PS/2 path: no USB keypad, the virtual keyboard controller behind port access. The
+// controller's log and the pauses make one time line: "pause 10", "in 0x64 0x00", "out 0x60 0xe4".
+class Ps2TransportTest : public TransportTest {
+protected:
+    Ps2TransportTest()
+    {
+        SetAdministratorSeam(true);
+        SetSleepSeam(&Pause);
+        SetMessagePump(&Pump);
+        gTest = this;
+        Attach("");
+    }
+    ~Ps2TransportTest() override
+    {
+        SetMessagePump(nullptr);
+        SetSleepSeam([](uint32_t) {}); // the component's own pauses when it goes
+        gTest = nullptr;
+    }
+    void Describe(const std::string& Controller) const
+    {
+        Windows.WriteDriverFile("driver virtual-keyboard-controller\n" + Controller);
+    }
+    // The controller's log with the pauses put where they fell. The log reaches the disk at
+    // each write and at closing, and every pause follows a write or comes before any read.
+    Lines TimeLine() const
+    {
+        Lines out = Windows.PortLog();
+        for (auto p = Paused.rbegin(); p != Paused.rend(); ++p)
+            out.insert(out.begin() + std::min(p->second, out.size()), "pause " + std::to_string(p->first));
+        return out;
+    }
+    std::vector<std::pair<uint32_t, size_t>> Paused;
+    int Pumped = 0;
+
+private:
+    static inline Ps2TransportTest* gTest = nullptr;
+    static void Pause(uint32_t Ms) { gTest->Paused.push_back({Ms, gTest->Windows.PortLog().size()}); }
+    static void Pump() { ++gTest->Pumped; }
+};
+
+const Lines Closing = {"pause 100", "pause 100", "pause 100", "pause 100", "pause 100"};
+
+Lines Concat(Lines A, const Lines& B)
+{
+    A.insert(A.end(), B.begin(), B.end());
+    return A;
+}
+
+TEST_F(Ps2TransportTest, BytesWaitOnlyWhileEitherBufferIsFullRunningMessagesOnEachHeldRead)
+{
+    struct TRow {
+        const char* Name;
+        const char* Controller;
+        Lines Log;
+        int Pumped;
+    };
+    const TRow rows[] = {
+        {"ready: written at once", "",
+         {"pause 10", "in 0x64 0x00", "out 0x60 0xe4", "pause 10", "in 0x64 0x00", "out 0x60 0x05", "pause 10"}, 0},
+        {"other status bits do not hold", "status 0x1c\n",
+         {"pause 10", "in 0x64 0x1c", "out 0x60 0xe4", "pause 10", "in 0x64 0x1c", "out 0x60 0x05", "pause 10"}, 0},
+        {"output buffer full holds the byte", "status 0x01 2\n",
+         {"pause 10", "in 0x64 0x01", "in 0x64 0x01", "in 0x64 0x00", "out 0x60 0xe4", "pause 10", "in 0x64 0x00",
+          "out 0x60 0x05", "pause 10"},
+         2},
+        // Written then, the byte would overwrite the one the controller has not yet taken.
+        {"input buffer full holds the byte too", "status 0x00 1\nstatus 0x02 2\nstatus 0x03 1\n",
+         {"pause 10", "in 0x64 0x00", "out 0x60 0xe4", "pause 10", "in 0x64 0x02", "in 0x64 0x02", "in 0x64 0x03",
+          "in 0x64 0x00", "out 0x60 0x05", "pause 10"},
+         3},
+    };
+    for (const TRow& row : rows) {
+        Describe(row.Controller);
+        std::remove((Windows.DriverFile().substr(0, Windows.DriverFile().size() - 3) + "LOG").c_str());
+        Paused.clear();
+        Pumped = 0;
+        EXPECT_TRUE(SendKeypadCommand(kcLEDOn)) << row.Name;
+        EXPECT_EQ(TimeLine(), Concat(row.Log, Closing)) << row.Name;
+        EXPECT_EQ(Pumped, row.Pumped) << row.Name;
+        EXPECT_FALSE(Port.ActiveHW()) << row.Name;
+    }
+    EXPECT_TRUE(Keypad.Reports().empty());
+}
+
+// The millionth status read ends the wait whatever it shows; the other byte is still sent
+// and the closing still made, but the command reports that it was not delivered. The reads
+// counted catch a limit off by one either way. (A wait that runs out costs about a second here.)
+TEST_F(Ps2TransportTest, PollLimitEndsTheWaitAtTheMillionthRead)
+{
+    Describe("status 0x01 999999\n"); // the millionth read, the first one clear, is not looked at
+    EXPECT_FALSE(SendKeypadCommand(kcGetVersion));
+    Lines log = Windows.PortLog(), written;
+    std::copy_if(log.begin(), log.end(), std::back_inserter(written), [](auto& l) { return l[0] == 'o'; });
+    EXPECT_EQ(written, Lines{"out 0x60 0x03"});
+    EXPECT_EQ(log.size() - written.size(), 1000001u);
+    EXPECT_EQ(Pumped, 999999);
+    std::vector<uint32_t> pauses;
+    for (auto& p : Paused) pauses.push_back(p.first);
+    EXPECT_EQ(pauses, (std::vector<uint32_t>{10, 10, 10, 100, 100, 100, 100, 100}));
+}
+
+TEST_F(Ps2TransportTest, UsbKeypadOrNoPortAccessLeavesThePortsAlone)
+{
+    Attach("16c0 0607\n");
+    EXPECT_TRUE(SendKeypadCommand(kcLEDOff));
+    Attach("");
+    SetAdministratorSeam(false); // no service manager, no running driver
+    EXPECT_FALSE(SendKeypadCommand(kcLEDOff));
+    EXPECT_TRUE(Windows.PortLog().empty());
+    EXPECT_EQ(Paused.size(), 2u); // the feature reports' pauses only
 }
 
 } // namespace
