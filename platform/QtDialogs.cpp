@@ -1,5 +1,7 @@
 #include "QtDialogs.h"
 
+#include "QtText.h"
+
 #include <QApplication>
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -138,7 +140,10 @@ void CentreOnScreen(QWidget& Window)
 
 int TQtDialogSeam::ShowMessage(const TMessageRequest& Request)
 {
-    TQtMessageBox box(QtIcon(Request.Icon), Q(Request.Caption), Q(Request.Text), QMessageBox::NoButton,
+    // Lines end in CR LF in the programs' texts; a label breaks a line at LF alone.
+    QString text = QtTextOf(Request.Text);
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    TQtMessageBox box(QtIcon(Request.Icon), QtTextOf(Request.Caption), text, QMessageBox::NoButton,
                       QApplication::activeWindow());
     box.Centred = Request.CenterOnScreen;
     // Modal: it must not open behind a window that stays on top, where nobody could answer it.

@@ -1,7 +1,8 @@
 // The main window's file commands, the save-changes question and the launchers, driven
 // in-process with the dialog and process seams answering.
 #include "QtTestApp.h"
-#include "ProgramTestSupport.h"
+#include "RecordingLauncher.h"
+#include "TestSupport.h"
 
 #include "Forms.h"
 #include "Params.h"

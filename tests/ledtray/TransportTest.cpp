@@ -24,13 +24,7 @@ Lines Log(const TVirtualKeypad& Keypad)
 {
     Lines out;
     for (const TLoggedReport& e : Keypad.Events()) {
-        std::string line = e.Event + " " + e.Device.substr(e.Device.rfind('/') + 1);
-        char hex[4];
-        for (uint8_t b : e.Bytes) {
-            std::snprintf(hex, sizeof hex, " %02x", b);
-            line += hex;
-        }
-        out.push_back(line);
+        out.push_back(e.Event + " " + e.Device.substr(e.Device.rfind('/') + 1) + HexBytes(e.Bytes));
     }
     return out;
 }

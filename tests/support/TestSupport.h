@@ -88,3 +88,6 @@ private:
 // (the child is killed after that, so a hang fails the test instead of stopping it).
 bool EndsWithin(int Seconds, const std::function<void()>& Body);
 void WriteFileText(const std::string& Path, const std::string& Text);
+
+// A file the shell takes for a program.
+void MakeExecutable(const std::string& Path);

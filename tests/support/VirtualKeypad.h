@@ -17,6 +17,9 @@ struct TLoggedReport {
     std::vector<uint8_t> Bytes;
 };
 
+// " 00 e4 e4 e4": each byte as a blank and two lowercase hex digits.
+std::string HexBytes(const std::vector<uint8_t>& Bytes);
+
 // Sets the virtual library's environment for this process; the device list starts empty.
 class TVirtualKeypad {
 public:
