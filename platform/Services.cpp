@@ -150,11 +150,15 @@ bool NamedByHandle(const std::string& Service)
 }
 
 // The service of a handle as the database has it now; null when the handle is not a
-// service's (6) or the service has gone (1060).
-TService* ServiceOf(TDatabase& Db, SC_HANDLE Service)
+// service's (6), was not opened with the Right asked (5) or the service has gone (1060).
+TService* ServiceOf(TDatabase& Db, SC_HANDLE Service, uint32_t Right)
 {
     const TScObject* handle = ObjectOf(Service, false);
     if (!handle) return nullptr;
+    if ((handle->Access & Right) != Right) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return nullptr;
+    }
     TService* s = Db.Find(handle->Service);
     if (!s) SetLastError(ERROR_SERVICE_DOES_NOT_EXIST);
     return s;
@@ -242,7 +246,7 @@ SC_HANDLE OpenServiceA(SC_HANDLE SCManager, const char* ServiceName, uint32_t De
 bool StartServiceA(SC_HANDLE Service, uint32_t /*NumServiceArgs*/, const char** /*ServiceArgVectors*/)
 {
     TDatabase db;
-    TService* s = ServiceOf(db, Service);
+    TService* s = ServiceOf(db, Service, SERVICE_START);
     if (!s) return false;
     if (s->DeletePending) return Fail(ERROR_SERVICE_MARKED_FOR_DELETE);
     if (s->State == SERVICE_RUNNING) return Fail(ERROR_SERVICE_ALREADY_RUNNING);
@@ -255,7 +259,7 @@ bool StartServiceA(SC_HANDLE Service, uint32_t /*NumServiceArgs*/, const char** 
 bool ControlService(SC_HANDLE Service, uint32_t Control, SERVICE_STATUS* Status)
 {
     TDatabase db;
-    TService* s = ServiceOf(db, Service);
+    TService* s = ServiceOf(db, Service, SERVICE_STOP);
     if (!s) return false;
     if (Control != SERVICE_CONTROL_STOP) return Fail(ERROR_INVALID_PARAMETER);
     if (Status) *Status = {s->Type, s->State, 0, 0, 0, 0, 0};
@@ -268,7 +272,7 @@ bool ControlService(SC_HANDLE Service, uint32_t Control, SERVICE_STATUS* Status)
 bool DeleteService(SC_HANDLE Service)
 {
     TDatabase db;
-    TService* s = ServiceOf(db, Service);
+    TService* s = ServiceOf(db, Service, DELETE);
     if (!s) return false;
     if (s->DeletePending) return Fail(ERROR_SERVICE_MARKED_FOR_DELETE);
     s->DeletePending = true;

@@ -49,6 +49,17 @@ TEST_F(TServiceManagerTest, ErrorsOfTheServiceCalls)
     SetAdministratorSeam(false);
     EXPECT_EQ(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS), nullptr);
     EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+    // An ordinary user's handle may ask about the service, not stop or delete it.
+    SC_HANDLE user = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
+    SC_HANDLE query = OpenServiceA(user, "PORTACC", 0x0004); // SERVICE_QUERY_STATUS
+    ASSERT_NE(query, nullptr);
+    EXPECT_FALSE(ControlService(query, SERVICE_CONTROL_STOP, nullptr));
+    EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+    EXPECT_FALSE(DeleteService(query));
+    EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+    CloseServiceHandle(query);
+    CloseServiceHandle(user);
+    EXPECT_EQ(ServiceState(), "running");
 }
 
 TEST_F(TServiceManagerTest, ADeletedServiceGoesOnceStoppedAndClosed)
