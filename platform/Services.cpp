@@ -55,7 +55,9 @@ public:
         FLock = ::open(GetWindowsDirectoryA().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (FLock >= 0) ::flock(FLock, LOCK_EX);
         std::string text;
-        if (FileSystem().ReadWholeFile(FPath, text) == TFileSystem::TReadResult::Read) Parse(text);
+        const auto read = FileSystem().ReadWholeFile(FPath, text);
+        if (read == TFileSystem::TReadResult::Read) Parse(text);
+        FUnreadable = read == TFileSystem::TReadResult::Failed;
     }
     ~TDatabase()
     {
@@ -77,9 +79,14 @@ public:
     }
     const std::vector<TService>& Services() const { return FServices; }
 
-    // False, with the last error set, when the file cannot be replaced.
+    // False, with the last error set, when the file cannot be replaced. A database that is
+    // there but could not be read is never replaced: that would drop every service it holds.
     bool Save()
     {
+        if (FUnreadable) {
+            SetLastError(ERROR_ACCESS_DENIED);
+            return false;
+        }
         std::ostringstream out;
         for (const TService& s : FServices)
             out << '[' << s.Name << "]\nDisplayName=" << s.DisplayName << "\nType=" << s.Type << "\nStart=" << s.Start
@@ -119,6 +126,7 @@ private:
     }
 
     std::string FPath;
+    bool FUnreadable = false;
     int FLock = -1;
     std::vector<TService> FServices;
 };
@@ -175,6 +183,15 @@ std::string Text(const char* S)
     return S ? S : "";
 }
 
+// The database holds each value on a line of its own: a control character in one would
+// split it and forge the lines after it.
+bool OneLine(const char* S)
+{
+    for (; S && *S; ++S)
+        if (static_cast<unsigned char>(*S) < 0x20 || *S == 0x7F) return false;
+    return true;
+}
+
 // A driver file inside the Windows folder is kept relative to it, as the platform keeps its
 // own drivers under the system root: a database still serves when the folder is seen
 // elsewhere (a test's folder, a folder mounted in another place).
@@ -210,7 +227,8 @@ SC_HANDLE CreateServiceA(SC_HANDLE SCManager, const char* ServiceName, const cha
         SetLastError(ERROR_ACCESS_DENIED);
         return nullptr;
     }
-    if (Text(ServiceName).empty() || ServiceType != SERVICE_KERNEL_DRIVER || Text(BinaryPathName).empty()) {
+    if (Text(ServiceName).empty() || ServiceType != SERVICE_KERNEL_DRIVER || Text(BinaryPathName).empty() ||
+        !OneLine(ServiceName) || !OneLine(DisplayName) || !OneLine(BinaryPathName)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }

@@ -44,7 +44,8 @@ struct SERVICE_STATUS {
 // an administrator's manager creates services or opens them for more than queries.
 SC_HANDLE OpenSCManagerA(const char* MachineName, const char* DatabaseName, uint32_t DesiredAccess);
 // Records a kernel-driver service stopped. Null with last error 1073 when a service of that
-// name exists (1072 when it is marked for deletion), 87 for another service type.
+// name exists (1072 when it is marked for deletion), 87 for another service type or a name or
+// path with a control character, 5 when the database cannot be read or replaced.
 SC_HANDLE CreateServiceA(SC_HANDLE SCManager, const char* ServiceName, const char* DisplayName, uint32_t DesiredAccess,
                          uint32_t ServiceType, uint32_t StartType, uint32_t ErrorControl, const char* BinaryPathName,
                          const char* LoadOrderGroup, uint32_t* TagId, const char* Dependencies,

@@ -3,6 +3,8 @@
 #include <cstring>
 #include <filesystem>
 
+#include <unistd.h>
+
 namespace {
 
 using TServiceManagerTest = TPortTest;
@@ -88,6 +90,33 @@ TEST_F(TServiceManagerTest, TheDatabaseIsWrittenWholeAndRefusedWritesChangeNothi
         EXPECT_EQ(refusing.Refused, 1);
     }
     EXPECT_EQ(ServiceState(), "none");
+    // A line break in a value would forge the lines after it.
+    EXPECT_EQ(CreateServiceA(scm.Handle, "PORTACC", "PORTACC\nState=4", SERVICE_ALL_ACCESS, SERVICE_KERNEL_DRIVER,
+                             SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL, Windows.DriverFile().c_str(), nullptr,
+                             nullptr, nullptr, nullptr, nullptr),
+              nullptr);
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(Windows.ServiceDatabase(), "");
+
+    // A database this process may replace but not read: what it holds must not be lost.
+    LeaveService(false);
+    const std::string kept = Windows.ServiceDatabase();
+    if (::geteuid() != 0) GTEST_SKIP() << "needs to act as another user";
+    namespace fs = std::filesystem;
+    fs::permissions(fs::path(Windows.Path()).parent_path(), fs::perms::group_exec | fs::perms::others_exec,
+                    fs::perm_options::add);
+    fs::permissions(Windows.Path(), fs::perms::all);
+    fs::permissions(Windows.Path() + "/SERVICES.INI",
+                    fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write);
+    ASSERT_EQ(::seteuid(65534), 0);
+    SC_HANDLE other = CreateServiceA(scm.Handle, "OTHER", "OTHER", SERVICE_ALL_ACCESS, SERVICE_KERNEL_DRIVER,
+                                     SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL, Windows.DriverFile().c_str(),
+                                     nullptr, nullptr, nullptr, nullptr, nullptr);
+    const uint32_t error = GetLastError();
+    ASSERT_EQ(::seteuid(0), 0);
+    EXPECT_EQ(other, nullptr);
+    EXPECT_EQ(error, ERROR_ACCESS_DENIED);
+    EXPECT_EQ(Windows.ServiceDatabase(), kept);
 }
 
 TEST_F(TServiceManagerTest, ADeviceOpensOnceAtATimeAndAnswersWhole48ByteRequests)
