@@ -3,6 +3,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -149,6 +150,21 @@ TEST_F(TServiceManagerTest, ADeviceOpensOnceAtATimeAndAnswersWhole48ByteRequests
                           FILE_ATTRIBUTE_NORMAL, nullptr),
               INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+}
+
+// A driver file that is no regular file (a pipe would block whoever opens it) names no
+// driver: the device does not open, and nothing waits.
+TEST_F(TServiceManagerTest, ADriverFileThatIsNoFileOpensNoDevice)
+{
+    LeaveService(true);
+    std::filesystem::remove(Windows.DriverFile());
+    ASSERT_EQ(::mkfifo(Windows.DriverFile().c_str(), 0644), 0);
+    ::alarm(10); // a device open that blocks ends the test
+    EXPECT_EQ(CreateFileA("\\\\.\\PORTACC", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                          FILE_ATTRIBUTE_NORMAL, nullptr),
+              INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+    ::alarm(0);
 }
 
 TEST(WindowsDirectory, ReturnsTheLengthOrTheSizeNeeded)
