@@ -55,7 +55,8 @@ public:
         FLock = ::open(GetWindowsDirectoryA().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (FLock >= 0) ::flock(FLock, LOCK_EX);
         std::string text;
-        const auto read = FileSystem().ReadWholeFile(FPath, text);
+        // A handful of services fit in a few hundred bytes: anything far larger is damaged.
+        const auto read = FileSystem().ReadWholeFile(FPath, text, 1 << 20);
         if (read == TFileSystem::TReadResult::Read) Parse(text);
         FUnreadable = read == TFileSystem::TReadResult::Failed;
     }
