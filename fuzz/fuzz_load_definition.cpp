@@ -5,6 +5,7 @@
 #include "Files.h"
 #include "FuzzCheck.h"
 #include "KeypadClass.h"
+#include "SilentWindow.h"
 #include "TestSupport.h"
 
 #include <cstddef>
@@ -17,19 +18,6 @@ class TSilentDialogs : public TDialogSeam {
 public:
     int ShowMessage(const TMessageRequest&) override { return mrOk; }
     bool ExecuteFileDialog(TFileDialog&) override { return false; }
-};
-
-class TSilentWindow : public TMainWindowOps {
-public:
-    void SetCaption(const std::string&) override {}
-    int KeypadButtonCount() const override { return KeyCount; }
-    int KeypadButtonTag(int Index) const override { return Index; }
-    void UpdateKeyGlyph(int) override {}
-    void SetLevelTab(int) override {}
-    void PressSpeedButton1() override {}
-    void RefreshGrid(int) override {}
-    void SetModified(bool) override {}
-    void SetSaveDialogFileName(const std::string&) override {}
 };
 
 } // namespace

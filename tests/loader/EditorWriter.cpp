@@ -2,23 +2,11 @@
 
 #include "FileIO.h"
 #include "KeypadClass.h"
+#include "SilentWindow.h"
 
 #include <stdexcept>
 
 namespace {
-
-class TNoWindow : public TMainWindowOps {
-public:
-    void SetCaption(const std::string&) override {}
-    int KeypadButtonCount() const override { return 0; }
-    int KeypadButtonTag(int) const override { return 0; }
-    void UpdateKeyGlyph(int) override {}
-    void SetLevelTab(int) override {}
-    void PressSpeedButton1() override {}
-    void RefreshGrid(int) override {}
-    void SetModified(bool) override {}
-    void SetSaveDialogFileName(const std::string&) override {}
-};
 
 int32_t CodeOf(std::string_view Hex)
 {
@@ -38,7 +26,7 @@ template <class F>
 void Save(const std::string& Path, F&& Build)
 {
     TKeypadClass keypad;
-    TNoWindow window;
+    TSilentWindow window;
     TKeypadClass* previous = Keypad;
     Keypad = &keypad;
     SetMainWindowOps(&window);
