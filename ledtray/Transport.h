@@ -6,12 +6,17 @@
 #include "Devices.h"
 #include "KeypadProtocol.h"
 
+#include <array>
 #include <cstdint>
 
 class TPortAccess;
 
 constexpr Byte kpOutputReport = 0;
 constexpr Byte kpFeatureReport = 1;
+
+// One byte to a keypad of the output-report identity: report id 0x00, then the byte three times.
+using TKeypadOutputReport = std::array<Byte, 4>;
+TKeypadOutputReport KeypadOutputReport(Byte Carried);
 
 constexpr int32_t Ps2PollLimit = 1000000;
 constexpr uint16_t Ps2StatusPort = 0x64;
@@ -21,7 +26,7 @@ extern uint16_t WantedVendorId;
 extern uint16_t WantedProductId;
 extern HANDLE KeypadHandle;
 // The port component the PS/2 routines use: the tray form's KeyPort, set when the form is
-// created. REQUIRES: set before a command can fall through to the PS/2 path.
+// created. While it is null the PS/2 link cannot be opened.
 extern TPortAccess* KeyPort;
 
 void SelectDeviceIds(Byte Profile);
@@ -31,7 +36,9 @@ void CloseKeypadDevice();
 bool SendDeviceByte(Byte B);
 bool OpenKeyPort();
 void CloseKeyPort();
-// 0 = written to the data port; 1 = the wait ran out and nothing was written.
+// 0 = written to the data port; 1 = the wait ran out and nothing was written. Holds the byte
+// back while the controller's status shows either buffer full, running the waiting window
+// messages on each such read. REQUIRES: KeyPort set.
 int32_t SendPs2Byte(Byte B);
 // True when a link was reached and both bytes were handed to it; false when no link was
 // reached (nothing sent) or a byte could not be handed over (the command still ran to its end).

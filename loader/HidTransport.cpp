@@ -1,11 +1,9 @@
 #include "HidTransport.h"
 
 #include "Hid.h"
+#include "KeypadSearch.h"
 #include "Library.h"
 #include "SetupApi.h"
-
-#include <cstring>
-#include <vector>
 
 bool HidApiLoaded = false;
 HANDLE KeypadHandle = nullptr;
@@ -33,32 +31,7 @@ bool Bind(T& Entry, HMODULE Module, const char* Name)
     return Entry != nullptr;
 }
 
-// A detail block no larger than this is believed; a path longer than a page is no device.
-constexpr uint32_t LargestDetailBlock = 4096;
-
-// The path of one interface, or "" when its detail block cannot be had whole.
-std::string InterfacePath(HDEVINFO List, const SP_DEVICE_INTERFACE_DATA& Interface)
-{
-    uint32_t required = 0;
-    pSetupDiGetDeviceInterfaceDetailA(List, &Interface, nullptr, 0, &required, nullptr);
-    if (required <= SetupDiDetailPathOffset + 1 || required > LargestDetailBlock) return "";
-    std::vector<unsigned char> block(required, 0);
-    const uint32_t sizeField = SetupDiDetailSizeField;
-    std::memcpy(block.data(), &sizeField, sizeof sizeField);
-    if (!pSetupDiGetDeviceInterfaceDetailA(List, &Interface,
-                                           reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_A*>(block.data()),
-                                           required, nullptr, nullptr))
-        return "";
-    const char* path = reinterpret_cast<const char*>(block.data()) + SetupDiDetailPathOffset;
-    return std::string(path, strnlen(path, required - SetupDiDetailPathOffset));
-}
-
 } // namespace
-
-TKeypadFeatureReport KeypadFeatureReport(Byte Carried)
-{
-    return {0x00, 0x01, Carried, 0x00, 0x00, 0x00};
-}
 
 void SelectDeviceIds(Byte Profile)
 {
@@ -112,31 +85,11 @@ bool FindKeypadDevice()
 {
     if (!HidApiLoaded) LoadHidApi();
     if (!HidApiLoaded) return false;
-    KeypadHandle = nullptr;
-    GUID hidGuid{};
-    pHidD_GetHidGuid(&hidGuid);
-    HDEVINFO list = pSetupDiGetClassDevsA(&hidGuid, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
-    bool found = false;
-    SP_DEVICE_INTERFACE_DATA interface{};
-    interface.cbSize = sizeof interface;
-    for (uint32_t index = 0; !found && pSetupDiEnumDeviceInterfaces(list, nullptr, &hidGuid, index, &interface);
-         ++index) {
-        const std::string path = InterfacePath(list, interface);
-        if (path.empty()) continue;
-        HANDLE device = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-        HIDD_ATTRIBUTES attributes{};
-        attributes.Size = sizeof attributes;
-        pHidD_GetAttributes(device, &attributes); // an unreadable device shows ids 0 and is passed over
-        if (attributes.VendorID == WantedVendorId && attributes.ProductID == WantedProductId &&
-            device != INVALID_HANDLE_VALUE) {
-            KeypadHandle = device;
-            found = true;
-        } else {
-            CloseHandle(device);
-        }
-    }
-    pSetupDiDestroyDeviceInfoList(list);
-    return found;
+    KeypadHandle = SearchKeypadInterface({pHidD_GetHidGuid, pHidD_GetAttributes, pSetupDiGetClassDevsA,
+                                          pSetupDiEnumDeviceInterfaces, pSetupDiGetDeviceInterfaceDetailA,
+                                          pSetupDiDestroyDeviceInfoList},
+                                         WantedVendorId, WantedProductId, 0);
+    return KeypadHandle != nullptr;
 }
 
 bool SendFeatureByte(Byte B)

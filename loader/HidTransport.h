@@ -13,10 +13,6 @@ constexpr Byte kpFeatureReport = 1;
 constexpr uint16_t KeypadVendorId = 0x16C0;
 constexpr uint16_t KeypadProductId = 0x0607;
 
-// Report id 0x00 (hidapi's "no numbered reports"), 0x01, the byte carried, three zeros.
-using TKeypadFeatureReport = std::array<Byte, 6>;
-TKeypadFeatureReport KeypadFeatureReport(Byte Carried);
-
 extern bool HidApiLoaded;
 extern HANDLE KeypadHandle;
 extern uint16_t WantedVendorId;

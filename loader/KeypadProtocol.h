@@ -16,6 +16,14 @@ enum TKeypadCommand : Byte {
     kcLEDOn = 0x05,
     kcFlashLED = 0x06,
 };
+// One byte to a USB keypad: report id 0x00 (hidapi's "no numbered reports"), 0x01, the byte
+// carried, three zeros.
+using TKeypadFeatureReport = std::array<Byte, 6>;
+constexpr TKeypadFeatureReport KeypadFeatureReport(Byte Carried)
+{
+    return {0x00, 0x01, Carried, 0x00, 0x00, 0x00};
+}
+
 // Sent alone, without the introducer, as the last byte of a download.
 constexpr Byte DownloadEnd = 0xE5;
 

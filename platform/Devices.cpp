@@ -16,6 +16,7 @@ namespace {
 struct THandleObject {
     hid_device* Hid = nullptr;
     int Fd = -1;
+    uint32_t Access = 0;
 };
 
 std::set<THandleObject*> gHandles;
@@ -32,14 +33,29 @@ HANDLE Keep(std::unique_ptr<THandleObject> Object)
     return *gHandles.insert(Object.release()).first;
 }
 
-// A path the HID library itself lists: only those open through it.
-bool IsHidPath(const THidApi& Hid, const std::string& Path)
+struct THidUsage {
+    unsigned short Page, Usage;
+};
+
+// The platform's collections that the system opens exclusively for its own input: mouse,
+// keyboard and keypad, pens, touch screen and touch pad. Others open with any access.
+bool HeldBySystem(const THidUsage& U)
+{
+    if (U.Page == 0x01) return U.Usage == 0x01 || U.Usage == 0x02 || U.Usage == 0x06 || U.Usage == 0x07;
+    if (U.Page == 0x0D) return U.Usage == 0x01 || U.Usage == 0x02 || U.Usage == 0x04 || U.Usage == 0x05;
+    return false;
+}
+
+// The usage of a path the HID library itself lists; only those open through it.
+bool FindHidPath(const THidApi& Hid, const std::string& Path, THidUsage& Usage)
 {
     if (!Hid.Enumerate || !Hid.FreeEnumeration) return false;
     bool found = false;
     hid_device_info* all = Hid.Enumerate(0, 0);
-    for (hid_device_info* d = all; d && !found; d = d->next)
+    for (hid_device_info* d = all; d && !found; d = d->next) {
         found = d->path && Path == d->path;
+        if (found) Usage = {d->usage_page, d->usage};
+    }
     Hid.FreeEnumeration(all);
     return found;
 }
@@ -60,8 +76,11 @@ HANDLE CreateFileA(const std::string& FileName, uint32_t DesiredAccess, uint32_t
         return OpenDriverDevicePath(FileName, DesiredAccess, ShareMode, CreationDisposition, FlagsAndAttributes);
     if (CreationDisposition != OPEN_EXISTING) return INVALID_HANDLE_VALUE;
     auto object = std::make_unique<THandleObject>();
+    object->Access = DesiredAccess;
     const THidApi& hid = BoundHidApi();
-    if (hid.OpenPath && IsHidPath(hid, FileName)) {
+    THidUsage usage{};
+    if (hid.OpenPath && FindHidPath(hid, FileName, usage)) {
+        if ((DesiredAccess & (GENERIC_READ | GENERIC_WRITE)) && HeldBySystem(usage)) return INVALID_HANDLE_VALUE;
         object->Hid = hid.OpenPath(FileName.c_str());
         if (!object->Hid) return INVALID_HANDLE_VALUE;
         return Keep(std::move(object));
@@ -71,6 +90,25 @@ HANDLE CreateFileA(const std::string& FileName, uint32_t DesiredAccess, uint32_t
     object->Fd = open(FileName.c_str(), mode | O_CLOEXEC);
     if (object->Fd < 0) return INVALID_HANDLE_VALUE;
     return Keep(std::move(object));
+}
+
+bool WriteFile(HANDLE File, const void* Buffer, uint32_t NumberOfBytesToWrite, uint32_t* NumberOfBytesWritten,
+               void* Overlapped)
+{
+    if (NumberOfBytesWritten) *NumberOfBytesWritten = 0;
+    THandleObject* o = ObjectOf(File);
+    if (!o || !Buffer || Overlapped || !(o->Access & GENERIC_WRITE)) return false;
+    const auto* bytes = static_cast<const unsigned char*>(Buffer);
+    long taken = -1;
+    if (o->Hid) {
+        const THidApi& hid = BoundHidApi();
+        if (hid.Write && NumberOfBytesToWrite > 0) taken = hid.Write(o->Hid, bytes, NumberOfBytesToWrite);
+    } else {
+        taken = write(o->Fd, bytes, NumberOfBytesToWrite);
+    }
+    if (taken < 0) return false;
+    if (NumberOfBytesWritten) *NumberOfBytesWritten = static_cast<uint32_t>(taken);
+    return true;
 }
 
 bool CloseHandle(HANDLE Object)

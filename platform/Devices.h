@@ -14,12 +14,20 @@ constexpr uint32_t FILE_SHARE_READ = 0x01;
 constexpr uint32_t FILE_SHARE_WRITE = 0x02;
 constexpr uint32_t OPEN_EXISTING = 3;
 
-// Opens an existing file or device. A HID device path opens whatever DesiredAccess asks
-// (access 0 is enough for feature reports, as on the platform), and fails when the HID
-// library is not bound or the device refuses. Only OPEN_EXISTING is served. Returns
-// INVALID_HANDLE_VALUE on failure; never creates a file.
+// Opens an existing file or device. A HID device path opens with the access asked: access 0
+// is enough for the attributes and feature reports, as on the platform; reading or writing
+// is refused for a keyboard, mouse or pen collection, which the system holds for its own
+// input (the platform's exclusive collections). Fails too when the HID library is not bound
+// or the device refuses to open. Only OPEN_EXISTING is served. Returns INVALID_HANDLE_VALUE on
+// failure; never creates a file.
 HANDLE CreateFileA(const std::string& FileName, uint32_t DesiredAccess, uint32_t ShareMode, void* SecurityAttributes,
                    uint32_t CreationDisposition, uint32_t FlagsAndAttributes, HANDLE TemplateFile);
+// Writes NumberOfBytesToWrite bytes from Buffer. A HID device takes them as one output report,
+// Buffer[0] being the report id, and only through a handle opened with GENERIC_WRITE. True when
+// the write was carried out; *NumberOfBytesWritten (set first to 0) is then the count taken,
+// which may be short. Overlapped I/O is not served: Overlapped must be null.
+bool WriteFile(HANDLE File, const void* Buffer, uint32_t NumberOfBytesToWrite, uint32_t* NumberOfBytesWritten,
+               void* Overlapped);
 // Closes a handle from CreateFileA; false (and nothing done) for any other value, including
 // null and INVALID_HANDLE_VALUE.
 bool CloseHandle(HANDLE Object);

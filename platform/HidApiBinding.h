@@ -1,6 +1,7 @@
-// Inside the layer: the hidapi entry points bound from the loaded HID library. Only Library.cpp
-// fills it; Hid.cpp, SetupApi.cpp and Devices.cpp call through it and fail cleanly on a null
-// entry (nothing bound, or the library lacks it).
+// Inside the layer: the hidapi entry points bound from the HID library, either loaded at run
+// time (Library.cpp) or linked when the program is loaded (HidLinked.cpp). Hid.cpp,
+// SetupApi.cpp and Devices.cpp call through it and fail cleanly on a null entry (nothing
+// bound, or the library lacks it).
 #pragma once
 #include <hidapi/hidapi.h>
 
@@ -13,10 +14,14 @@ struct THidApi {
     decltype(&hid_send_feature_report) SendFeatureReport = nullptr;
     decltype(&hid_get_feature_report) GetFeatureReport = nullptr;
     decltype(&hid_get_device_info) GetDeviceInfo = nullptr;
+    decltype(&hid_write) Write = nullptr;
 };
 
-// The binding in force; all null while no HID module is loaded.
+// The binding in force: the library loaded at run time while a HID module is loaded, else the
+// one linked with the program; all null when there is neither.
 const THidApi& BoundHidApi();
+// Makes Linked the binding of a program that links the HID library; called before main.
+void LinkHidApi(const THidApi& Linked);
 
 // A HID device opened by CreateFileA, or nullptr when Handle is something else.
 hid_device* HidDeviceOfHandle(void* Handle);

@@ -31,6 +31,7 @@ struct TModule {
 
 std::set<TModule*> gModules;
 THidApi gHid;
+THidApi gLinkedHid;
 int gHidModules = 0; // loads of "HID.DLL" and "SETUPAPI.DLL" alive; the binding lives with them
 
 template <class T>
@@ -49,6 +50,7 @@ void BindHidApi(void* Handle)
     Bind(gHid.SendFeatureReport, Handle, "hid_send_feature_report");
     Bind(gHid.GetFeatureReport, Handle, "hid_get_feature_report");
     Bind(gHid.GetDeviceInfo, Handle, "hid_get_device_info");
+    Bind(gHid.Write, Handle, "hid_write");
 }
 
 TModule* ModuleOf(HMODULE Module)
@@ -72,7 +74,12 @@ bool Enumerates()
 
 const THidApi& BoundHidApi()
 {
-    return gHid;
+    return gHidModules > 0 ? gHid : gLinkedHid;
+}
+
+void LinkHidApi(const THidApi& Linked)
+{
+    gLinkedHid = Linked;
 }
 
 void SetLibrarySeam(TLibrarySeam* Seam)

@@ -3,15 +3,18 @@
 // test equipment: nothing of the programs knows about it.
 //
 // QUILL_VIRTUAL_HID_DEVICES names a text file with one device per line:
-//     <vendor hex> <product hex> [fault ...]
-// Faults: "no-open" (cannot be opened), "no-attributes" (its information cannot be read),
-// "feature-fails=K" (feature report number K since the device was opened fails),
-// "write-fails=K" (output report K fails), "write-short=K" (output report K is taken short).
+//     <vendor hex> <product hex> [option ...]
+// Options: "usage=PAGE:USAGE" (hex; the collection's usage, vendor-defined ff00:0001 without
+// it; 0001:0006 is a keyboard, which the system holds for itself), and the faults "no-open"
+// (cannot be opened), "no-attributes" (its information cannot be read), "feature-fails=K"
+// (feature report number K since the device was opened fails), "write-fails=K" (output report
+// K fails), "write-short=K" (output report K is taken short).
 // Blank lines and lines starting with "#" are ignored. The device of line n (counting
 // devices from 0) has the path "virtual-hid/n". Without the file no device is present.
 //
-// QUILL_VIRTUAL_HID_LOG names a file to which every report a device receives is appended, one
-// line each: milliseconds since the epoch, the device path, the report bytes in hex.
+// QUILL_VIRTUAL_HID_LOG names a file to which every open, close and report of a device is
+// appended, one line each: milliseconds since the epoch, the device path, the event ("open",
+// "close", "feature" or "output") and, for a report, the bytes taken in hex.
 #include <hidapi/hidapi.h>
 
 #include <chrono>
@@ -33,6 +36,8 @@ struct TVirtualDevice {
     int FeatureFails = 0; // 0: none
     int WriteFails = 0;
     int WriteShort = 0;
+    unsigned short UsagePage = 0xFF00;
+    unsigned short Usage = 0x0001;
     std::string Path;
 };
 
@@ -60,6 +65,11 @@ std::vector<TVirtualDevice> ReadDevices()
             if (int k = number("feature-fails=")) d.FeatureFails = k;
             if (int k = number("write-fails=")) d.WriteFails = k;
             if (int k = number("write-short=")) d.WriteShort = k;
+            if (fault.compare(0, 6, "usage=") == 0) {
+                char* end = nullptr;
+                d.UsagePage = static_cast<unsigned short>(std::strtoul(fault.c_str() + 6, &end, 16));
+                if (*end == ':') d.Usage = static_cast<unsigned short>(std::strtoul(end + 1, nullptr, 16));
+            }
         }
         d.Path = "virtual-hid/" + std::to_string(devices.size());
         devices.push_back(d);
@@ -83,6 +93,8 @@ hid_device_info* NewInfo(const TVirtualDevice& d)
     info->release_number = 0x0100;
     info->manufacturer_string = NoText();
     info->product_string = NoText();
+    info->usage_page = d.UsagePage;
+    info->usage = d.Usage;
     info->interface_number = 0;
     info->bus_type = HID_API_BUS_USB;
     return info;
@@ -98,13 +110,13 @@ void FreeInfo(hid_device_info* info)
     std::free(info);
 }
 
-void Log(const std::string& Path, const unsigned char* Data, size_t Length)
+void Log(const std::string& Path, const char* Event, const unsigned char* Data = nullptr, size_t Length = 0)
 {
     const char* file = std::getenv("QUILL_VIRTUAL_HID_LOG");
     if (!file) return;
     auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
         std::chrono::system_clock::now().time_since_epoch()).count();
-    std::string line = std::to_string(ms) + " " + Path;
+    std::string line = std::to_string(ms) + " " + Path + " " + Event;
     char hex[4];
     for (size_t i = 0; i < Length; ++i) {
         std::snprintf(hex, sizeof hex, " %02x", Data[i]);
@@ -166,6 +178,7 @@ hid_device HID_API_EXPORT* hid_open_path(const char* path)
         if (d.NoOpen) return nullptr;
         auto* dev = new hid_device_;
         dev->Device = d;
+        Log(d.Path, "open");
         return dev;
     }
     return nullptr;
@@ -174,6 +187,7 @@ hid_device HID_API_EXPORT* hid_open_path(const char* path)
 void HID_API_EXPORT hid_close(hid_device* dev)
 {
     if (!dev) return;
+    Log(dev->Device.Path, "close");
     FreeInfo(dev->Info);
     delete dev; // hidapi's ownership contract: the device lives from hid_open_path to here
 }
@@ -189,7 +203,7 @@ int HID_API_EXPORT hid_send_feature_report(hid_device* dev, const unsigned char*
 {
     if (!dev || !data || length == 0) return -1;
     if (++dev->FeatureReports == dev->Device.FeatureFails) return -1;
-    Log(dev->Device.Path, data, length);
+    Log(dev->Device.Path, "feature", data, length);
     return static_cast<int>(length);
 }
 
@@ -208,7 +222,7 @@ int HID_API_EXPORT hid_write(hid_device* dev, const unsigned char* data, size_t 
     ++dev->OutputReports;
     if (dev->OutputReports == dev->Device.WriteFails) return -1;
     if (dev->OutputReports == dev->Device.WriteShort) length = length > 1 ? length - 1 : 0;
-    Log(dev->Device.Path, data, length);
+    Log(dev->Device.Path, "output", data, length);
     return static_cast<int>(length);
 }
 

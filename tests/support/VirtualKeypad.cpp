@@ -27,7 +27,7 @@ void TVirtualKeypad::SetDevices(const std::string& Lines)
     WriteFileText(FDevices, Lines);
 }
 
-std::vector<TLoggedReport> TVirtualKeypad::Reports() const
+std::vector<TLoggedReport> TVirtualKeypad::Events() const
 {
     std::vector<TLoggedReport> out;
     std::ifstream in(FLog);
@@ -36,10 +36,18 @@ std::vector<TLoggedReport> TVirtualKeypad::Reports() const
         std::istringstream words(line);
         TLoggedReport r;
         std::string hex;
-        words >> r.Milliseconds >> r.Device;
+        words >> r.Milliseconds >> r.Device >> r.Event;
         while (words >> hex) r.Bytes.push_back(static_cast<uint8_t>(std::stoul(hex, nullptr, 16)));
         out.push_back(r);
     }
+    return out;
+}
+
+std::vector<TLoggedReport> TVirtualKeypad::Reports() const
+{
+    std::vector<TLoggedReport> out;
+    for (TLoggedReport& r : Events())
+        if (r.Event == "feature" || r.Event == "output") out.push_back(std::move(r));
     return out;
 }
 

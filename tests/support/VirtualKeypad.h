@@ -8,9 +8,12 @@
 #include <string>
 #include <vector>
 
+// One line of the virtual keypad's log: "open", "close", or a report ("feature", "output")
+// with the bytes the device took.
 struct TLoggedReport {
     int64_t Milliseconds;
     std::string Device;
+    std::string Event;
     std::vector<uint8_t> Bytes;
 };
 
@@ -20,7 +23,10 @@ public:
     TVirtualKeypad();
     ~TVirtualKeypad();
     void SetDevices(const std::string& Lines); // one device a line, as the library reads them
+    // The reports received, in order.
     std::vector<TLoggedReport> Reports() const;
+    // Every line, the opens and closes too.
+    std::vector<TLoggedReport> Events() const;
     // The byte each feature report carried, in order.
     std::vector<uint8_t> CarriedBytes() const;
     const std::string& DevicesFile() const { return FDevices; }
