@@ -17,6 +17,11 @@ struct TLoggedReport {
     std::vector<uint8_t> Bytes;
 };
 
+// Every line of a keypad log, in order (the virtual keypad's, or a test guest's keypads').
+std::vector<TLoggedReport> ReadKeypadLog(const std::string& File);
+// The reports among Events.
+std::vector<TLoggedReport> ReportsOf(std::vector<TLoggedReport> Events);
+
 // Sets the virtual library's environment for this process; the device list starts empty.
 class TVirtualKeypad {
 public:
