@@ -21,7 +21,7 @@ guest_add_library "$hidapi"
 guest_add_library "$offscreen"
 guest_add_file "$trace" /lib/quill/liblabel_trace.so
 guest_add_file "$definition" "/tmp/guest keypad.ckd"
-[ -n "$tray" ] && guest_add_program "$tray" tray_command_probe
+if [ -n "$tray" ]; then guest_add_program "$tray" tray_command_probe; fi
 
 guest_boot '
 r=/tmp/results
@@ -33,6 +33,7 @@ keypads() {
   log=$r/$1.log; shift
   /bin/uhid_keypad $log "$@" & keypads_pid=$!
   n=0; while [ "$(hidraw_count)" -lt $# ] && [ $n -lt 100 ]; do sleep 0.1; n=$((n + 1)); done
+  [ "$(hidraw_count)" -eq $# ] || echo "guest: $(hidraw_count) hidraw nodes for $# keypads"
 }
 keypads_gone() {
   kill $keypads_pid; wait $keypads_pid
