@@ -2,6 +2,7 @@
 
 #include "Dialogs.h"
 #include "Paths.h"
+#include "QtApplication.h"
 #include "Version.h"
 
 #include <QPainter>
@@ -41,6 +42,7 @@ TfrmAbout::TfrmAbout(QWidget* Parent)
     setObjectName("frmAbout");
     setWindowTitle("About");
     setFixedSize(251, 170);
+    setFont(FormFont());
     setAttribute(Qt::WA_QuitOnClose, false);
     setAutoFillBackground(true);
     QPalette pal = palette();

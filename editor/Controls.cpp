@@ -1,5 +1,9 @@
 #include "Controls.h"
 
+#include <QApplication>
+#include <QStyleFactory>
+#include <QStyleOptionComplex>
+
 #include <QContextMenuEvent>
 #include <QMenu>
 #include <QMouseEvent>
@@ -123,4 +127,30 @@ void SetColor(QWidget* Control, const QColor& Color)
 QColor ColorOf(const QWidget* Control)
 {
     return Control->palette().color(QPalette::Window);
+}
+
+TFormStyle::TFormStyle() : QProxyStyle(QStyleFactory::create(QApplication::style()->name())) {}
+
+int TFormStyle::pixelMetric(PixelMetric Metric, const QStyleOption* Option, const QWidget* Widget) const
+{
+    switch (Metric) {
+    case PM_ToolBarItemSpacing:
+    case PM_ToolBarItemMargin:
+    case PM_ToolBarFrameWidth:
+        return 0;
+    default:
+        return QProxyStyle::pixelMetric(Metric, Option, Widget);
+    }
+}
+
+QRect TFormStyle::subControlRect(ComplexControl Control, const QStyleOptionComplex* Option, SubControl Sub,
+                                 const QWidget* Widget) const
+{
+    if (Control == CC_ComboBox && (Sub == SC_ComboBoxArrow || Sub == SC_ComboBoxEditField)) {
+        const QRect r = Option->rect;
+        const int frame = 2;
+        if (Sub == SC_ComboBoxArrow) return {r.right() - ComboButtonWidth + 1, r.top(), ComboButtonWidth, r.height()};
+        return {r.left() + frame, r.top() + frame, r.width() - 2 * frame - ComboButtonWidth + 1, r.height() - 2 * frame};
+    }
+    return QProxyStyle::subControlRect(Control, Option, Sub, Widget);
 }

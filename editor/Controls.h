@@ -4,6 +4,7 @@
 #include <QAbstractButton>
 #include <QColor>
 #include <QPixmap>
+#include <QProxyStyle>
 #include <QTabBar>
 #include <QWidget>
 
@@ -69,6 +70,18 @@ protected:
 private:
     QTabBar* FTabs;
     bool FQuiet = false;
+};
+
+// The class library's measures where Qt's style differs and a caption would not fit: a tool
+// bar lays its buttons edge to edge with no margin, and a combo box's drop-down button is 17
+// wide, as on the platform the windows were designed on. Set on the one control it serves.
+class TFormStyle : public QProxyStyle {
+public:
+    TFormStyle();
+    int pixelMetric(PixelMetric Metric, const QStyleOption* Option = nullptr, const QWidget* Widget = nullptr) const override;
+    QRect subControlRect(ComplexControl Control, const QStyleOptionComplex* Option, SubControl Sub,
+                         const QWidget* Widget = nullptr) const override;
+    static constexpr int ComboButtonWidth = 17;
 };
 
 // A control's background colour, as the class library's Color property.

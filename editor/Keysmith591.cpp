@@ -3,6 +3,7 @@
 // closes.
 #include "Forms.h"
 #include "Params.h"
+#include "QtApplication.h"
 #include "QtDialogs.h"
 #include "Startup.h"
 #include "Unit1.h"
@@ -20,10 +21,11 @@
 
 int main(int argc, char* argv[])
 {
-    // Taken before Qt sees argv: Qt removes words it reads as its own options ("-style",
-    // "-reverse", ...), and the first argument is a file the user named, whatever it holds.
+    // The first argument is a file the user named, whatever it holds; Qt sees none of them.
     SetCommandLine(std::vector<std::string>(argv + 1, argv + argc));
-    QApplication app(argc, argv);
+    TQtArguments qtArguments(argc > 0 ? argv[0] : nullptr);
+    QApplication app(qtArguments.Count, qtArguments.Values);
+    QApplication::setFont(FormFont());
     InstallQtDialogs();
 
     // Asked before the main window exists, so a message of the command-line file's load may
@@ -55,12 +57,14 @@ int main(int argc, char* argv[])
     main->show();
 #ifdef QUILL_STARTUP_PROBE
     // The probe build of the tests: once the main window is on the screen it says when (wall
-    // clock, ns), with its caption and whether the start-up question is up, and ends.
+    // clock, ns), whether the start-up question is up, whether the window is laid out right
+    // to left, and its caption, and ends.
     QTimer::singleShot(0, &app, [&] {
         timespec now{};
         clock_gettime(CLOCK_REALTIME, &now);
-        std::printf("%lld %d %s\n", static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec,
-                    startup && startup->isVisible() ? 1 : 0, main->Caption().c_str());
+        std::printf("%lld %d %d %s\n", static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec,
+                    startup && startup->isVisible() ? 1 : 0, main->layoutDirection() == Qt::RightToLeft ? 1 : 0,
+                    main->Caption().c_str());
         std::fflush(stdout);
         QCoreApplication::exit(0);
     });

@@ -71,7 +71,15 @@ int TMacroGrid::TopRow() const
 
 int TMacroGrid::VisibleRowCount() const
 {
-    return std::max(1, viewport()->height() / RowPitch);
+    // From the grid's own size: the viewport gets its size only when the grid is first laid
+    // out on the screen, and a definition is loaded before that.
+    return std::max(1, (height() - 2 * frameWidth()) / RowPitch);
+}
+
+void TMacroGrid::SetTopRow(int ARow)
+{
+    UpdateScrollRange();
+    verticalScrollBar()->setValue(ARow);
 }
 
 void TMacroGrid::UpdateScrollRange()
@@ -88,6 +96,7 @@ void TMacroGrid::resizeEvent(QResizeEvent* E)
 
 void TMacroGrid::ScrollIntoView(int ARow)
 {
+    UpdateScrollRange();
     if (ARow < TopRow()) verticalScrollBar()->setValue(ARow);
     else if (ARow >= TopRow() + VisibleRowCount()) verticalScrollBar()->setValue(ARow - VisibleRowCount() + 1);
 }

@@ -44,6 +44,7 @@ public:
     TGridRect Selection() const { return FSelection; }
     void SetSelection(const TGridRect& Rect);
     int TopRow() const;
+    void SetTopRow(int ARow); // scrolls only; the current cell stays
     int VisibleRowCount() const;
 
     const QString& Cell(int ACol, int ARow) const { return FCells[Index(ACol, ARow)]; }

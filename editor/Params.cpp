@@ -1,11 +1,11 @@
 #include "Params.h"
 
 #include "Dialogs.h"
+#include "QtApplication.h"
+#include "QtDialogs.h"
 #include "KeypadClass.h"
 
-#include <QGuiApplication>
 #include <QLineEdit>
-#include <QScreen>
 #include <QShowEvent>
 
 #include <algorithm>
@@ -13,12 +13,23 @@
 int32_t KeyRoll = 2;
 TfrmParameters* frmParameters = nullptr;
 
+namespace {
+// An item of a radio group takes a click anywhere on its row, not only on its caption.
+class TGroupItem : public QRadioButton {
+public:
+    using QRadioButton::QRadioButton;
+
+protected:
+    bool hitButton(const QPoint& Pos) const override { return rect().contains(Pos); }
+};
+} // namespace
+
 TRadioGroup::TRadioGroup(const QString& Caption, const QStringList& Items, QWidget* Parent)
     : QGroupBox(Caption, Parent)
 {
     int y = 18;
     for (const QString& item : Items) {
-        auto* b = new QRadioButton(item, this);
+        auto* b = new TGroupItem(item, this);
         b->setGeometry(10, y, width() - 20, 20);
         FGroup.addButton(b, static_cast<int>(FButtons.size()));
         FButtons.push_back(b);
@@ -76,6 +87,7 @@ TfrmParameters::TfrmParameters(QWidget* Parent)
     setObjectName("frmParameters");
     setWindowTitle("Keypad Properties");
     setFixedSize(350, 231);
+    setFont(FormFont());
     // Hidden between showings, it must not keep the program running after the main window.
     setAttribute(Qt::WA_QuitOnClose, false);
 
@@ -99,6 +111,8 @@ TfrmParameters::TfrmParameters(QWidget* Parent)
     memoKeyRollover->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     memoKeyRollover->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     memoKeyRollover->viewport()->setAutoFillBackground(false);
+    // A borderless text: its lines start at its edge, so each of the two stays one line.
+    memoKeyRollover->document()->setDocumentMargin(0);
     memoKeyRollover->setGeometry(8, 18, 152, 38);
     radbtnKeyRoll1 = new QRadioButton("1", grpboxKeyRollover);
     name(radbtnKeyRoll1, "radbtnKeyRoll1");
@@ -154,10 +168,7 @@ TfrmParameters::TfrmParameters(QWidget* Parent)
 void TfrmParameters::showEvent(QShowEvent* Event)
 {
     if (!Event->spontaneous()) {
-        if (QScreen* s = QGuiApplication::primaryScreen()) {
-            const QRect r = s->availableGeometry();
-            move(r.x() + (r.width() - frameGeometry().width()) / 2, r.y() + (r.height() - frameGeometry().height()) / 2);
-        }
+        CentreOnScreen(*this);
         FormShow();
     }
     QDialog::showEvent(Event);

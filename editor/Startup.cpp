@@ -4,11 +4,11 @@
 #include "Forms.h"
 #include "IniFiles.h"
 #include "Paths.h"
+#include "QtApplication.h"
+#include "QtDialogs.h"
 #include "SysUtils.h"
 
 #include <QCloseEvent>
-#include <QGuiApplication>
-#include <QScreen>
 #include <QShowEvent>
 #include <QStyle>
 
@@ -29,6 +29,7 @@ TStartupForm::TStartupForm(QWidget* Parent)
     setWindowTitle("Keysmith");
     // Client area 290 x 172 inside a border of 3.
     setFixedSize(290, 172);
+    setFont(FormFont());
     setContentsMargins(3, 3, 3, 3);
     setModal(false);
     setAttribute(Qt::WA_QuitOnClose, false);
@@ -69,10 +70,7 @@ void TStartupForm::FormCreate()
 void TStartupForm::showEvent(QShowEvent* Event)
 {
     if (!Event->spontaneous()) {
-        if (QScreen* s = QGuiApplication::primaryScreen()) {
-            const QRect r = s->availableGeometry();
-            move(r.x() + (r.width() - frameGeometry().width()) / 2, r.y() + (r.height() - frameGeometry().height()) / 2);
-        }
+        CentreOnScreen(*this);
     }
     QDialog::showEvent(Event);
 }

@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "Forms.h"
+#include "QtApplication.h"
+#include "QtDialogs.h"
 
 #include <QCursor>
 #include <QGuiApplication>
@@ -62,12 +64,10 @@ TfrmMain::TfrmMain(QWidget* Parent) : QWidget(Parent), FKeypad(std::make_unique<
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setFixedSize(631, 478);
-    // The layout is drawn for a small dialog font; a larger desktop font would overlap it.
-    QFont f = font();
-    f.setPixelSize(11);
-    setFont(f);
+    // The places of the controls are measured for this font; a desktop font would overlap them.
+    setFont(FormFont());
     SetCaption("Key-Smith");
-    if (QScreen* s = QGuiApplication::primaryScreen()) move(s->availableGeometry().center() - rect().center());
+    CentreOnScreen(*this);
 
     FillLevelImages(LevelImages);
     CreateMenus();
@@ -89,7 +89,11 @@ void TfrmMain::CreateToolBar()
 {
     ToolBar1 = new QToolBar(this);
     ToolBar1->setObjectName("ToolBar1");
-    ToolBar1->setGeometry(0, 0, width(), 44);
+    // Ten buttons of 59 and three separators of 12 fill 626 of the 631 pixels, edge to edge.
+    auto* measures = new TFormStyle;
+    measures->setParent(ToolBar1);
+    ToolBar1->setStyle(measures);
+    ToolBar1->setGeometry(0, 0, width(), ToolButtonHeight + 4);
     ToolBar1->setMovable(false);
     ToolBar1->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     ToolBtnSave = new QToolButton(ToolBar1);
@@ -97,7 +101,7 @@ void TfrmMain::CreateToolBar()
     ToolBtnSave->setText("Save");
     ToolBtnSave->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     ToolBtnSave->setAutoRaise(true);
-    ToolBtnSave->setFixedSize(59, 36);
+    ToolBtnSave->setFixedSize(ToolButtonWidth, ToolButtonHeight);
     ToolBar1->addWidget(ToolBtnSave);
 }
 
@@ -156,8 +160,7 @@ void TfrmMain::CreateMacroPage()
     chkboxAutoRepeat = new QCheckBox("This macro can auto-repeat", pnlMacroHeader);
     chkboxAutoRepeat->setObjectName("chkboxAutoRepeat");
     chkboxAutoRepeat->setToolTip("Check this box to make the current macro auto-repeat");
-    chkboxAutoRepeat->adjustSize();
-    chkboxAutoRepeat->move(11, 20);
+    chkboxAutoRepeat->setGeometry(11, 22, chkboxAutoRepeat->sizeHint().width(), 17);
     // The class library reports a change made from code like a click.
     connect(chkboxAutoRepeat, &QCheckBox::toggled, this, Guarded([this](bool) { chkboxAutorepeatClick(chkboxAutoRepeat); }));
 
@@ -166,7 +169,10 @@ void TfrmMain::CreateMacroPage()
     cboxMacroMode->setObjectName("cboxMacroMode");
     cboxMacroMode->addItems({"Default (Auto Sense)", "Separate Up Codes", "Macro  (Advanced)", "Literal   (Advanced)"});
     cboxMacroMode->setMaxVisibleItems(4);
-    cboxMacroMode->setGeometry(42, 41, 125, 22);
+    auto* measures = new TFormStyle;
+    measures->setParent(cboxMacroMode);
+    cboxMacroMode->setStyle(measures);
+    cboxMacroMode->setGeometry(42, 41, 125, 21);
     // Only a choice by the user changes the mode; setting the index from code runs nothing.
     connect(cboxMacroMode, &QComboBox::activated, this, Guarded([this](int) { cboxMacroModeChange(cboxMacroMode); }));
 
@@ -175,17 +181,19 @@ void TfrmMain::CreateMacroPage()
     EditName->setObjectName("EditName");
     EditName->setMaxLength(32);
     EditName->setToolTip("Enter optional name for key macro.");
-    EditName->setGeometry(267, 6, 156, 21);
+    EditName->setGeometry(267, 8, 156, 21);
     EditName->installEventFilter(this);
 
     lblSpaceAvailable = new QLabel("Keys available for this macro:", pnlMacroHeader);
     lblSpaceAvailable->setObjectName("lblSpaceAvailable");
     lblSpaceAvailable->adjustSize();
-    lblSpaceAvailable->move(351 - lblSpaceAvailable->width(), 30);
+    lblSpaceAvailable->move(351 - lblSpaceAvailable->width(), 32);
     lblBytesUsed = new QLabel("220", pnlMacroHeader);
     lblBytesUsed->setObjectName("lblBytesUsed");
     lblBytesUsed->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    lblBytesUsed->setGeometry(352, 30, 30, lblSpaceAvailable->height());
+    // As wide as its widest figure, "220"; a smaller one stands at the same right edge.
+    lblBytesUsed->adjustSize();
+    lblBytesUsed->move(362, 32);
 
     ProgressBar1 = new QProgressBar(pnlMacroHeader);
     ProgressBar1->setObjectName("ProgressBar1");
@@ -447,6 +455,8 @@ void TfrmMain::SetLevelTab(int TabIndex)
 void TfrmMain::PressSpeedButton1()
 {
     SpeedButton1->SetDown(true);
+    // A whole new definition is shown from its first row; RefreshGrid scrolls on from there.
+    Grid->SetTopRow(0);
 }
 
 void TfrmMain::RefreshGrid(int Cursor)

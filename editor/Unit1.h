@@ -37,6 +37,9 @@ extern bool Modified;
 extern bool ShiftHeld;
 constexpr int32_t ShiftDownCode = 42; // LShiftD
 constexpr int32_t ShiftUpCode = 106;  // LShiftU
+constexpr int ToolButtonWidth = 59;
+constexpr int ToolButtonHeight = 36;
+constexpr int ToolSeparatorWidth = 12;
 
 // The refusal texts; the long one keeps its carriage returns (no line feeds).
 extern const char* const NoRoomLongText;

@@ -96,15 +96,16 @@ void TfrmMain::CreateFileCommands()
         b->setText(Text);
         b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
         b->setAutoRaise(true);
-        b->setFixedSize(59, 36);
+        b->setFixedSize(ToolButtonWidth, ToolButtonHeight);
         b->setIcon(QIcon(ToolImages.Picture(Image)));
         b->setIconSize(QSize(16, 16));
         if (Handler) connect(b, &QToolButton::clicked, this, [this, b, Handler] { RunGuarded([&] { (this->*Handler)(b); }); });
         return b;
     };
     auto separator = [this] {
-        auto* gap = new QWidget(ToolBar1);
-        gap->setFixedWidth(12);
+        auto* gap = new QFrame(ToolBar1);
+        gap->setFrameStyle(QFrame::VLine | QFrame::Sunken);
+        gap->setFixedSize(ToolSeparatorWidth, ToolButtonHeight);
         ToolBar1->addWidget(gap);
     };
     ToolBtnNew = makeButton("ToolBtnNew", "New", 0, &TfrmMain::NewMenuItemClick);
@@ -198,7 +199,7 @@ void TfrmMain::NewMenuItemClick(QObject*)
         UpdateKeyGlyph(b);
     }
     TabControlLevel->SetTabIndex(0);
-    SpeedButton1->SetDown(true);
+    PressSpeedButton1();
     Keypad->SetCurrentKey(0);
     Keypad->SetCurrentLevel(0);
     RefreshGrid(Keypad->CodeCount());

@@ -3,15 +3,13 @@
 #include "Dialogs.h"
 #include "FileIO.h"
 #include "Files.h"
+#include "FuzzCheck.h"
 #include "KeypadClass.h"
 #include "TestSupport.h"
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
-#include <unistd.h>
 
 namespace {
 
@@ -34,21 +32,6 @@ public:
     void SetSaveDialogFileName(const std::string&) override {}
 };
 
-void Check(bool Condition)
-{
-    if (!Condition) __builtin_trap();
-}
-
-// The load asks the real file system whether the file exists before it reads it.
-std::string PlaceholderPath()
-{
-    char path[] = "/tmp/fuzz-definition-XXXXXX";
-    const int fd = ::mkstemp(path);
-    if (fd < 0) std::abort();
-    ::close(fd);
-    return path;
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -57,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     static TSilentDialogs dialogs;
     static TSilentWindow window;
     static TKeypadClass model;
-    static const std::string path = PlaceholderPath();
+    static const std::string path = "/fuzz.ckd";
     SetFileSystem(&fs);
     SetDialogSeam(&dialogs);
     SetMainWindowOps(&window);

@@ -18,6 +18,8 @@ const std::string GlobalSection = "GLOBAL_PARAMETERS";
 const std::string ModelName = "Keysmith591";
 const char* const UnrecognizedValueText = "Error reading definition file.  There was an unrecognized value.";
 const char* const WrongModelText = "Not a Keysmith591 file!";
+// A definition is a few kilobytes; a larger file is no definition and is not held in memory.
+constexpr size_t MaxDefinitionFileSize = 16 * 1024 * 1024;
 
 int HexValue(char c)
 {
@@ -76,6 +78,46 @@ std::string LevelKey(int Level, const char* Pattern)
     return s;
 }
 
+// Clears the definition and reads the file into it; false, with the model half read, for a
+// file of another model.
+bool ReadDefinition(const TIniFile& ini)
+{
+    Keypad->Create();
+    auto byte = [](int32_t Value) { return static_cast<uint8_t>(Value & 0xFF); };
+    Keypad->SetRepeatDelay(byte(ini.ReadInteger(GlobalSection, "Repeat_Delay", 4)));
+    Keypad->SetRepeatRate(byte(ini.ReadInteger(GlobalSection, "Repeat_Rate", 25)));
+    Keypad->SetHostCanModifyAR(ini.ReadBool(GlobalSection, "Host_Can_Modify_AR", true));
+    Keypad->SetKeyRollOver(byte(ini.ReadInteger(GlobalSection, "Key_Roll_Over", 2)));
+    Keypad->SetLEDFunction(byte(ini.ReadInteger(GlobalSection, "LED_Function", 1)));
+    Keypad->SetCharacterPacing(byte(ini.ReadInteger(GlobalSection, "Character_Pacing", 2)));
+    Keypad->SetDownloadDelay(byte(ini.ReadInteger(GlobalSection, "Download_Delay", 0)));
+    Keypad->SetModelNumber(ini.ReadString(GlobalSection, "Model_Number", ModelName));
+    if (Keypad->KeyRollOver() > 3) Keypad->SetKeyRollOver(3);
+    if (Keypad->KeyRollOver() == 0) Keypad->SetKeyRollOver(1);
+    if (Keypad->ModelNumber() != ModelName) return false;
+
+    std::vector<std::string> sections;
+    ini.ReadSections(sections);
+    std::array<bool, KeyCount> read{};
+    for (const std::string& section : sections) {
+        const int k = KeyIndexOfSection(section);
+        // A later section naming the same key would mix a second macro into the first.
+        if (k < 0 || read[k]) continue;
+        read[k] = true;
+        Keypad->SetCurrentKey(static_cast<uint8_t>(k));
+        Keypad->SetKeyType(byte(ini.ReadInteger(section, "KeyType", 0)));
+        // Level 1 first: it may then fill the whole key while level 2 is still empty.
+        for (int l = 0; l < LevelCount; ++l) {
+            Keypad->SetCurrentLevel(static_cast<uint8_t>(l));
+            Keypad->SetAutoRepeat(ini.ReadBool(section, LevelKey(l, "L#_AutoRepeat"), false));
+            Keypad->SetMacroMode(ini.ReadInteger(section, LevelKey(l, "L#_MacroMode"), 0));
+            ParseCodeString(ini.ReadString(section, LevelKey(l, "LEVEL_#_CODES"), ""));
+            Keypad->SetName(ini.ReadString(section, LevelKey(l, "Level_#_Name"), ""));
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 void SetMainWindowOps(TMainWindowOps* Ops)
@@ -130,7 +172,7 @@ void ParseCodeString(const std::string& Text)
 void SaveDefinition(const std::string& Path)
 {
     if (!Keypad) return;
-    TIniFile ini(Path);
+    TIniFile ini(Path, MaxDefinitionFileSize);
     ini.WriteString(GlobalSection, "Model_Number", ModelName);
     ini.WriteInteger(GlobalSection, "Repeat_Delay", Keypad->RepeatDelay());
     ini.WriteInteger(GlobalSection, "Repeat_Rate", Keypad->RepeatRate());
@@ -169,48 +211,23 @@ void SaveDefinition(const std::string& Path)
 void LoadDefinition(const std::string& Path)
 {
     if (!Keypad) return;
-    if (!FileExists(ResolveProfilePath(Path))) return;
-    TIniFile ini(Path);
+    // The one read decides: a file that is gone, or cannot be read whole, at that moment
+    // changes nothing, as a missing file does.
+    const TIniFile ini(Path, MaxDefinitionFileSize);
+    if (ini.ReadResult() != TFileSystem::TReadResult::Read) return;
 
-    // A file of another model must leave the definition as the window shows it.
+    // A file of another model, or a load that cannot finish, must leave the definition as
+    // the window shows it.
     const TKeypadClass before = *Keypad;
-    Keypad->Create();
-    auto byte = [](int32_t Value) { return static_cast<uint8_t>(Value & 0xFF); };
-    Keypad->SetRepeatDelay(byte(ini.ReadInteger(GlobalSection, "Repeat_Delay", 4)));
-    Keypad->SetRepeatRate(byte(ini.ReadInteger(GlobalSection, "Repeat_Rate", 25)));
-    Keypad->SetHostCanModifyAR(ini.ReadBool(GlobalSection, "Host_Can_Modify_AR", true));
-    Keypad->SetKeyRollOver(byte(ini.ReadInteger(GlobalSection, "Key_Roll_Over", 2)));
-    Keypad->SetLEDFunction(byte(ini.ReadInteger(GlobalSection, "LED_Function", 1)));
-    Keypad->SetCharacterPacing(byte(ini.ReadInteger(GlobalSection, "Character_Pacing", 2)));
-    Keypad->SetDownloadDelay(byte(ini.ReadInteger(GlobalSection, "Download_Delay", 0)));
-    Keypad->SetModelNumber(ini.ReadString(GlobalSection, "Model_Number", ModelName));
-    if (Keypad->KeyRollOver() > 3) Keypad->SetKeyRollOver(3);
-    if (Keypad->KeyRollOver() == 0) Keypad->SetKeyRollOver(1);
-
-    if (Keypad->ModelNumber() != ModelName) {
-        *Keypad = before;
-        MessageDlg(WrongModelText, TMsgDlgType::mtError);
-        return;
-    }
-
-    std::vector<std::string> sections;
-    ini.ReadSections(sections);
-    std::array<bool, KeyCount> read{};
-    for (const std::string& section : sections) {
-        const int k = KeyIndexOfSection(section);
-        // A later section naming the same key would mix a second macro into the first.
-        if (k < 0 || read[k]) continue;
-        read[k] = true;
-        Keypad->SetCurrentKey(static_cast<uint8_t>(k));
-        Keypad->SetKeyType(byte(ini.ReadInteger(section, "KeyType", 0)));
-        // Level 1 first: it may then fill the whole key while level 2 is still empty.
-        for (int l = 0; l < LevelCount; ++l) {
-            Keypad->SetCurrentLevel(static_cast<uint8_t>(l));
-            Keypad->SetAutoRepeat(ini.ReadBool(section, LevelKey(l, "L#_AutoRepeat"), false));
-            Keypad->SetMacroMode(ini.ReadInteger(section, LevelKey(l, "L#_MacroMode"), 0));
-            ParseCodeString(ini.ReadString(section, LevelKey(l, "LEVEL_#_CODES"), ""));
-            Keypad->SetName(ini.ReadString(section, LevelKey(l, "Level_#_Name"), ""));
+    try {
+        if (!ReadDefinition(ini)) {
+            *Keypad = before;
+            MessageDlg(WrongModelText, TMsgDlgType::mtError);
+            return;
         }
+    } catch (...) {
+        *Keypad = before;
+        throw;
     }
 
     if (MainWindow) {

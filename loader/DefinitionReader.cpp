@@ -4,7 +4,9 @@
 #include "IniFiles.h"
 #include "SysUtils.h"
 
+#include <algorithm>
 #include <cstring>
+#include <new>
 
 TDownloadHeader DownloadHeader = DownloadHeaderTemplate;
 TDownloadKeyRecord KeyRecords[KeyCount];
@@ -27,6 +29,9 @@ constexpr TModifierSequence ModifierSequences[12] = {
     {"e014e0f014", {0xE0, 0x14}, 2}, {"59f059", {0x59}, 1},           {"e011", {0xE0, 0x11}, 2},
     {"e014", {0xE0, 0x14}, 2},       {"e01f", {0xE0, 0x1F}, 2},       {"e027", {0xE0, 0x27}, 2},
 };
+
+// A definition is a few kilobytes; a larger file is no definition and is not held in memory.
+constexpr size_t MaxDefinitionFileSize = 16 * 1024 * 1024;
 
 // No level can use more characters than this; a zero byte ends the string as it always did.
 constexpr size_t ExaminedCharacters = 1023;
@@ -124,12 +129,10 @@ void ParseLevel2Codes(TDownloadKeyRecord& R, const std::string& Codes)
     ParseCodes(R.Level2Codes, R.Level2Count, Level2AreaSize, Codes);
 }
 
-int32_t ReadKeypadFile(const std::string& Path)
+namespace {
+
+void Convert(const TIniFile& ini)
 {
-    if (!FileExists(ResolveProfilePath(Path))) return 1;
-    TIniFile ini(Path);
-    // A file that cannot be read would download as an empty definition and erase the keypad.
-    if (ini.ReadFailed()) return 1;
     const std::string g = "GLOBAL_PARAMETERS";
     DownloadHeader = DownloadHeaderTemplate;
     DownloadHeader[HeaderCharacterPacing] = static_cast<Byte>(ini.ReadInteger(g, "Character_Pacing", 4));
@@ -167,6 +170,30 @@ int32_t ReadKeypadFile(const std::string& Path)
         const std::string level1 = WorkingCopy(ini.ReadString(s, "Level_1_Codes", ""));
         ConvertLevel(1, r, mode1, level1, level2.empty());
         ConvertLevel(2, r, mode2, level2, true);
+    }
+}
+
+} // namespace
+
+int32_t ReadKeypadFile(const std::string& Path)
+{
+    // Anything but a definition read whole at this moment would download as an empty one and
+    // erase the keypad: a file gone between a look and a read, unreadable, too large for a
+    // definition, or without a single section (a program, random bytes, an empty file).
+    const TIniFile ini(Path, MaxDefinitionFileSize);
+    if (ini.ReadResult() != TFileSystem::TReadResult::Read || !ini.HasSections()) return 1;
+    const TDownloadHeader header = DownloadHeader;
+    const int32_t delay = DownloadDelay, total = ProgressTotal;
+    TDownloadKeyRecord records[KeyCount];
+    std::copy(std::begin(KeyRecords), std::end(KeyRecords), records);
+    try {
+        Convert(ini);
+    } catch (const std::bad_alloc&) {
+        DownloadHeader = header;
+        DownloadDelay = delay;
+        ProgressTotal = total;
+        std::copy(std::begin(records), std::end(records), KeyRecords);
+        return 1;
     }
     return 0;
 }

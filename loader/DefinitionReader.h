@@ -15,8 +15,11 @@ extern int32_t DownloadDelay;
 // Bytes the download is expected to take, for the progress bar: 250 plus every code stored.
 extern int32_t ProgressTotal;
 
-// 0 when the file was read and the state above filled; 1 when no file is at Path (a path
-// that is not a full path names a file in the Windows folder), and then nothing is changed.
+// 0 when the file was read and the state above filled; 1, with nothing changed, when no
+// definition file is at Path at the moment of its one read: nothing there, something that
+// cannot be read whole (no regular file, unreadable, over 16 MiB, more than memory holds), or
+// a file without a single section. A path that is not a full path names a file in the
+// Windows folder.
 int32_t ReadKeypadFile(const std::string& Path);
 
 // True when the whole code string is one of the modifier sequences; the level (1 or 2) of

@@ -4,6 +4,7 @@
 #include "Devices.h"
 #include "Forms.h"
 #include "HidTransport.h"
+#include "QtApplication.h"
 #include "QtDialogs.h"
 #include "SysUtils.h"
 
@@ -14,7 +15,9 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QProgressBar>
-#include <QScreen>
+#include <QDeadlineTimer>
+#include <QWindow>
+#include <qdrawutil.h>
 
 #include <unistd.h>
 
@@ -34,6 +37,7 @@ QLabel* MakeLabel(QWidget* Parent, const char* Name, const QRect& Box, const cha
     QFont f = l->font();
     f.setBold(Bold);
     l->setFont(f);
+    l->adjustSize();
     return l;
 }
 
@@ -81,39 +85,41 @@ TForm2::TForm2(std::vector<std::string> Params, QWidget* Parent) : QWidget(Paren
     setObjectName("Form2");
     setWindowTitle("Keyburn - USB/PS2 Keypad Programmer");
     CreateParams();
-    setFixedSize(321, 231);
-    setAutoFillBackground(true);
-    QPalette pal = palette();
+    setFixedSize(321 + 2 * BorderWidth, 231 + 2 * BorderWidth);
+    setFont(FormFont());
+    ClientArea = new QWidget(this);
+    ClientArea->setObjectName("ClientArea");
+    ClientArea->setGeometry(BorderWidth, BorderWidth, 321, 231);
+    ClientArea->setAutoFillBackground(true);
+    QPalette pal = ClientArea->palette();
     pal.setColor(QPalette::Window, Qt::white);
     pal.setColor(QPalette::WindowText, Qt::black);
-    setPalette(pal);
-    QFont font("MS Sans Serif");
-    font.setPixelSize(11);
-    setFont(font);
+    ClientArea->setPalette(pal);
+    QWidget* const client = ClientArea;
 
-    Bevel2 = MakeBevel(this, "Bevel2", {8, 4, 305, 65});
-    Image1 = new QLabel(this);
+    Bevel2 = MakeBevel(client, "Bevel2", {8, 4, 305, 65});
+    Image1 = new QLabel(client);
     Image1->setObjectName("Image1");
     Image1->setGeometry(60, 8, 201, 57);
     Image1->setPixmap(Picture());
-    Label6 = MakeLabel(this, "Label6", {95, 72, 125, 13}, "Keyburn59x - Version x.yz");
+    Label6 = MakeLabel(client, "Label6", {95, 72, 125, 13}, "Keyburn59x - Version x.yz");
     Label6->setAlignment(Qt::AlignHCenter);
-    lblNoMoveMouse = MakeLabel(this, "lblNoMoveMouse", {43, 90, 232, 13}, "Do not move the mouse during download", true);
+    lblNoMoveMouse = MakeLabel(client, "lblNoMoveMouse", {43, 90, 232, 13}, "Do not move the mouse during download", true);
     QPalette blue = lblNoMoveMouse->palette();
     blue.setColor(QPalette::WindowText, Qt::blue);
     lblNoMoveMouse->setPalette(blue);
     lblNoMoveMouse->hide();
-    Bevel1 = MakeBevel(this, "Bevel1", {8, 112, 305, 57});
-    Label4 = MakeLabel(this, "Label4", {16, 118, 58, 13}, "Keypad File:");
-    Label5 = MakeLabel(this, "Label5", {120, 118, 9, 13}, "--", true);
-    lblKeypadPort = MakeLabel(this, "lblKeypadPort", {16, 134, 64, 13}, "Keypad Port: ");
-    lblPort = MakeLabel(this, "lblPort", {120, 134, 9, 13}, "--", true);
-    Label7 = MakeLabel(this, "Label7", {16, 150, 81, 13}, "Download Delay:");
-    lblDownloadDelay = MakeLabel(this, "lblDownloadDelay", {120, 150, 9, 13}, "--", true);
-    Bevel3 = MakeBevel(this, "Bevel3", {8, 176, 305, 50});
-    Label1 = MakeLabel(this, "Label1", {16, 184, 98, 13}, "Download  Progress:");
-    Label2 = MakeLabel(this, "Label2", {120, 184, 9, 13}, "  ", true);
-    ProgressBar1 = new QProgressBar(this);
+    Bevel1 = MakeBevel(client, "Bevel1", {8, 112, 305, 57});
+    Label4 = MakeLabel(client, "Label4", {16, 118, 58, 13}, "Keypad File:");
+    Label5 = MakeLabel(client, "Label5", {120, 118, 9, 13}, "--", true);
+    lblKeypadPort = MakeLabel(client, "lblKeypadPort", {16, 134, 64, 13}, "Keypad Port: ");
+    lblPort = MakeLabel(client, "lblPort", {120, 134, 9, 13}, "--", true);
+    Label7 = MakeLabel(client, "Label7", {16, 150, 81, 13}, "Download Delay:");
+    lblDownloadDelay = MakeLabel(client, "lblDownloadDelay", {120, 150, 9, 13}, "--", true);
+    Bevel3 = MakeBevel(client, "Bevel3", {8, 176, 305, 50});
+    Label1 = MakeLabel(client, "Label1", {16, 184, 98, 13}, "Download  Progress:");
+    Label2 = MakeLabel(client, "Label2", {120, 184, 9, 13}, "  ", true);
+    ProgressBar1 = new QProgressBar(client);
     ProgressBar1->setObjectName("ProgressBar1");
     ProgressBar1->setGeometry(16, 200, 289, 16);
     ProgressBar1->setRange(0, 100);
@@ -122,8 +128,7 @@ TForm2::TForm2(std::vector<std::string> Params, QWidget* Parent) : QWidget(Paren
     FileOpenDialog.Filter = "Keypad Files (*.ckd)|*.ckd|All Files (*.*)|*.*";
     FileOpenDialog.Title = "Keyburn - Choose Keypad File";
 
-    if (QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    CentreOnScreen(*this);
 
     FormCreate();
 }
@@ -136,9 +141,15 @@ void TForm2::CreateParams()
 
 void TForm2::Repaint()
 {
+    // A window is painted only once the window system shows it, so the first paint waits for
+    // that. From then on nothing queued runs: clicks, keys and close requests wait for a loop
+    // that never comes.
+    if (QWindow* w = windowHandle()) {
+        QDeadlineTimer shown(1000);
+        while (!w->isExposed() && !shown.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 20);
+    }
     repaint();
-    // Only painting and the window system's own work: the window takes no input.
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 void TForm2::ShowAndRepaint()
@@ -149,6 +160,11 @@ void TForm2::ShowAndRepaint()
 
 void TForm2::FormCreate()
 {
+    FRunning = true;
+    struct TRunEnd {
+        bool& Running;
+        ~TRunEnd() { Running = false; }
+    } runEnd{FRunning};
     SetText(Label6, std::string("Keyburn591 - Version ") + VersionText);
     if (FParams.size() > 1) {
         // The editor passes the path unquoted: blanks in it split it into arguments.
@@ -227,19 +243,34 @@ void TForm2::FormClose(TCloseAction& Action)
 
 void TForm2::closeEvent(QCloseEvent* Event)
 {
+    // The run ends the process when it returns; until then the window stays.
+    if (FRunning) {
+        Event->ignore();
+        return;
+    }
     TCloseAction action = caHide;
     FormClose(action);
     // The form's owner frees it when the run returns; closing only takes it off the screen.
     Event->accept();
 }
 
+void TForm2::paintEvent(QPaintEvent*)
+{
+    // The platform's dialog frame: a raised edge of two lines and one of the button face.
+    QPainter p(this);
+    const QPalette frame = QApplication::palette();
+    p.fillRect(rect(), frame.color(QPalette::Button));
+    qDrawWinPanel(&p, rect(), frame, false);
+}
+
 int WinMain(int argc, char** argv)
 {
-    // Taken before Qt sees argv: Qt removes words it reads as its own options ("-title",
-    // "-style", ...), which may be pieces of a path that arrived split at its blanks.
+    // The arguments may be pieces of a path split at its blanks; Qt sees none of them.
     std::vector<std::string> params{ProgramPath(argc > 0 ? argv[0] : nullptr)};
     for (int i = 1; i < argc; ++i) params.emplace_back(argv[i]);
-    QApplication app(argc, argv);
+    TQtArguments qtArguments(argc > 0 ? argv[0] : nullptr);
+    QApplication app(qtArguments.Count, qtArguments.Values);
+    QApplication::setFont(FormFont());
     InstallQtDialogs();
     Application.Title = "KeyburnUsb";
     QApplication::setApplicationName(QString::fromStdString(Application.Title));

@@ -1,6 +1,7 @@
 // The loader's one window. Its creation is the whole run: choose the file, read it, find the
-// keypad, send the stream with pacing and progress, show one result text. No event loop runs;
-// the window is painted only where the run repaints it.
+// keypad, send the stream with pacing and progress, show one result text. No event loop runs:
+// the window is painted only where the run repaints it, and takes no input and no request to
+// close while the run lasts.
 #pragma once
 #include "Dialogs.h"
 #include "KeypadProtocol.h"
@@ -27,6 +28,10 @@ public:
     // The path the run read (arguments joined with single blanks, or the dialog's choice).
     const std::string& Path() const { return FPath; }
 
+    // The dialog border, drawn by the window itself (it has no title bar, and without one the
+    // window system gives it no border either), and the client area of 321 x 231 inside it.
+    static constexpr int BorderWidth = 3;
+    QWidget* ClientArea;
     QLabel* Image1;
     QFrame* Bevel2;
     QLabel* Label6;
@@ -54,6 +59,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* Event) override;
+    void paintEvent(QPaintEvent* Event) override;
 
 private:
     void CreateParams();
@@ -63,6 +69,7 @@ private:
     std::vector<std::string> FParams;
     std::string FPath;
     bool FSucceeded = false;
+    bool FRunning = false;
     bool KeypadFound = false;
     int32_t BytesPerStep = 0;
     int32_t ProgressCounter = 0;

@@ -1,5 +1,7 @@
 #include "Dialogs.h"
 
+#include "Messages.h"
+
 #include <cstdio>
 
 namespace {
@@ -24,6 +26,9 @@ TDialogSeam* DialogSeam()
 
 int ShowMessageBox(const TMessageRequest& Request)
 {
+    // While a box is up, its own loop takes the messages: they are dispatched, but the
+    // application's hook does not see them.
+    TLoopScope modal(TLoopKind::Modal);
     if (gSeam) return gSeam->ShowMessage(Request);
     std::fprintf(stderr, "%s: %s\n", Request.Caption.c_str(), Request.Text.c_str());
     return Request.EscapeResult;

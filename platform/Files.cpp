@@ -6,7 +6,10 @@
 
 #include <cerrno>
 #include <climits>
+#include <algorithm>
+#include <cstdint>
 #include <cstdlib>
+#include <new>
 #include <vector>
 
 namespace {
@@ -50,30 +53,46 @@ bool WriteAll(int fd, const std::string& data)
 
 } // namespace
 
-TFileSystem::TReadResult TFileSystem::ReadWholeFile(const std::string& Path, std::string& Data)
+TFileSystem::TReadResult TFileSystem::ReadWholeFile(const std::string& Path, std::string& Data, size_t MaxSize)
 {
     Data.clear();
-    const int fd = ::open(Path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return errno == ENOENT || errno == ENOTDIR ? TReadResult::Missing : TReadResult::Failed;
+    auto gone = [] { return errno == ENOENT || errno == ENOTDIR ? TReadResult::Missing : TReadResult::Failed; };
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return TReadResult::Failed;
-    }
-    char buf[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            ::close(fd);
-            Data.clear();
-            return TReadResult::Failed;
+    if (::stat(Path.c_str(), &st) != 0) return gone();
+    // Opening a FIFO for reading waits for a writer, and opening a device may act on it.
+    if (!S_ISREG(st.st_mode)) return TReadResult::Failed;
+    const int fd = ::open(Path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) return gone();
+    // What was opened is judged, not what was looked at: the path may have changed between.
+    const size_t limit = MaxSize < SIZE_MAX ? MaxSize + 1 : SIZE_MAX;
+    TReadResult result = TReadResult::Failed;
+    try {
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && static_cast<uint64_t>(st.st_size) <= MaxSize) {
+            // One byte more than the file's size, so its end is seen without growing.
+            std::string buf(std::min(static_cast<size_t>(st.st_size) + 1, limit), '\0');
+            size_t got = 0;
+            for (;;) {
+                if (got == buf.size()) {
+                    if (got >= limit) break; // grew past MaxSize while being read
+                    buf.resize(std::min(std::max(got * 2, size_t(65536)), limit));
+                }
+                const ssize_t n = ::read(fd, buf.data() + got, buf.size() - got);
+                if (n < 0 && errno == EINTR) continue;
+                if (n < 0) break;
+                if (n == 0) {
+                    buf.resize(got);
+                    Data = std::move(buf);
+                    result = TReadResult::Read;
+                    break;
+                }
+                got += static_cast<size_t>(n);
+            }
         }
-        if (n == 0) break;
-        Data.append(buf, static_cast<size_t>(n));
+    } catch (const std::bad_alloc&) {
+        Data = std::string();
     }
     ::close(fd);
-    return TReadResult::Read;
+    return result;
 }
 
 bool TFileSystem::ReplaceWholeFile(const std::string& Path, const std::string& Data)
@@ -81,13 +100,17 @@ bool TFileSystem::ReplaceWholeFile(const std::string& Path, const std::string& D
     const std::string target = FinalTarget(Path);
     const auto slash = target.find_last_of('/');
     const std::string dir = slash == std::string::npos ? std::string(".") : target.substr(0, slash + 1);
-    const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
 
     struct stat old {};
     const bool existed = ::stat(target.c_str(), &old) == 0;
     if (existed && !S_ISREG(old.st_mode)) return false;
+    // The rename would replace a file whatever its permissions; the platform refuses to
+    // write a read-only file, or one this user may not write.
+    if (existed && ((old.st_mode & 0222) == 0 || ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0))
+        return false;
 
-    std::string tmp = dir + (dir.empty() || dir.back() == '/' ? "" : "/") + "." + base + ".XXXXXX";
+    // Short, so that a name near the longest a folder takes can still be replaced.
+    std::string tmp = dir + (dir.back() == '/' ? "" : "/") + ".~qb.XXXXXX";
     const int fd = ::mkstemp(tmp.data());
     if (fd < 0) return false;
     mode_t mode;

@@ -1,19 +1,28 @@
 // File access as the layer's own code sees it. Every read and replacement of a whole file
 // goes through one seam, so a test can refuse a write that root would be allowed.
 #pragma once
+#include <cstddef>
+#include <cstdint>
 #include <string>
 
 class TFileSystem {
 public:
     virtual ~TFileSystem() = default;
     enum class TReadResult { Read, Missing, Failed };
-    // Reads the whole file into Data (empty unless Read). Missing: nothing is at Path;
-    // Failed: something is there (a folder, an unreadable file) that could not be read.
-    virtual TReadResult ReadWholeFile(const std::string& Path, std::string& Data);
-    // Replaces the file with Data all at once: a complete new file is written beside it and
-    // renamed over it, keeping the old file's permissions; a symbolic link keeps naming the
-    // same link and the file it points to is replaced. False, with the old file exactly as
-    // it was, when that cannot be done.
+    // Reads the whole file into Data (empty unless Read), opening it once: what is read is
+    // one file as it stood at that moment. Missing: nothing is at Path. Failed: something is
+    // there that could not be read whole: no regular file (a FIFO, device, socket or folder,
+    // which is never opened, so it cannot block or be acted on), no read permission, a read
+    // error, more than MaxSize bytes, or no memory to hold it.
+    virtual TReadResult ReadWholeFile(const std::string& Path, std::string& Data, size_t MaxSize);
+    // The same with no limit but memory's.
+    TReadResult ReadWholeFile(const std::string& Path, std::string& Data) { return ReadWholeFile(Path, Data, SIZE_MAX); }
+    // Replaces the file with Data all at once: a complete new file is written beside it under
+    // a short temporary name and renamed over it, keeping the old file's permissions; a
+    // symbolic link keeps naming the same link and the file it points to is replaced. False,
+    // with the old file exactly as it was, when that cannot be done: the old file is no
+    // regular file, is read-only (no write permission for anyone, which even the superuser
+    // does not override), or this process may not write it.
     virtual bool ReplaceWholeFile(const std::string& Path, const std::string& Data);
 };
 

@@ -3,55 +3,91 @@
 #include "Files.h"
 #include "SysUtils.h"
 
+#include <algorithm>
 #include <exception>
+#include <new>
 
 namespace {
 
 constexpr size_t kMaxStringRead = 2047;
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 bool IsBlank(char c)
 {
     return c == ' ' || c == '\t';
 }
 
-std::string Trim(const std::string& s)
+std::string_view Trim(std::string_view s)
 {
-    size_t b = 0, e = s.size();
-    while (b < e && IsBlank(s[b])) ++b;
-    while (e > b && IsBlank(s[e - 1])) --e;
-    return s.substr(b, e - b);
+    while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
+    while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
+    return s;
+}
+
+char Lower(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool SameName(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (Lower(a[i]) != Lower(b[i])) return false;
+    return true;
+}
+
+uint32_t NameHash(std::string_view s)
+{
+    uint32_t h = 2166136261u;
+    for (char c : s) h = (h ^ static_cast<unsigned char>(Lower(c))) * 16777619u;
+    return h;
 }
 
 // A heading "[name]": the name between the bracket and the first "]", trimmed.
-bool HeadingName(const std::string& text, std::string& name)
+bool HeadingName(std::string_view text, std::string_view& name)
 {
     size_t i = 0;
     while (i < text.size() && IsBlank(text[i])) ++i;
     if (i >= text.size() || text[i] != '[') return false;
     const auto close = text.find(']', i + 1);
-    name = Trim(text.substr(i + 1, close == std::string::npos ? std::string::npos : close - i - 1));
+    name = Trim(text.substr(i + 1, close == std::string_view::npos ? std::string_view::npos : close - i - 1));
     return true;
 }
 
 // A key line "key=value": false for blank, comment and other lines.
-bool KeyLine(const std::string& text, std::string& key, size_t& eq)
+bool KeyLine(std::string_view text, std::string_view& key, size_t& eq)
 {
     eq = text.find('=');
-    if (eq == std::string::npos) return false;
+    if (eq == std::string_view::npos) return false;
     key = Trim(text.substr(0, eq));
     return !key.empty() && key[0] != ';';
 }
 
 } // namespace
 
-TIniFile::TIniFile(const std::string& FileName)
+TIniFile::TIniFile(const std::string& FileName, size_t MaxSize)
     : FFileName(FileName), FPath(ResolveProfilePath(FileName)), FUncaught(std::uncaught_exceptions())
 {
-    std::string data;
-    switch (FileSystem().ReadWholeFile(FPath, data)) {
-    case TFileSystem::TReadResult::Read: Parse(data); break;
-    case TFileSystem::TReadResult::Missing: break;
-    case TFileSystem::TReadResult::Failed: FReadFailed = true; break;
+    const size_t limit = std::min(MaxSize, MaxFileSize);
+    try {
+        FReadResult = FileSystem().ReadWholeFile(FPath, FText, limit);
+        if (FReadResult == TFileSystem::TReadResult::Read && FText.size() > limit)
+            FReadResult = TFileSystem::TReadResult::Failed;
+        if (FReadResult == TFileSystem::TReadResult::Read) {
+            const size_t end = FText.find_first_of("\r\n");
+            if (end != std::string::npos)
+                FEol = FText[end] == '\n' ? "\n" : FText.compare(end, 2, "\r\n") == 0 ? "\r\n" : "\r";
+            BuildIndex();
+        }
+    } catch (const std::bad_alloc&) {
+        // A file that memory cannot hold is one that could not be read.
+        FReadResult = TFileSystem::TReadResult::Failed;
+    }
+    if (FReadResult != TFileSystem::TReadResult::Read) {
+        FText = std::string();
+        FIndex = std::vector<uint32_t>();
+        FIndexed = 0;
     }
 }
 
@@ -66,79 +102,111 @@ TIniFile::~TIniFile()
     }
 }
 
-void TIniFile::Parse(const std::string& Data)
+size_t TIniFile::FirstLine() const
 {
-    bool eolChosen = false;
-    std::vector<TLine>* into = &FPreamble;
-    size_t pos = 0;
-    while (pos < Data.size()) {
-        const auto nl = Data.find('\n', pos);
-        TLine line;
-        if (nl == std::string::npos) {
-            line.Text = Data.substr(pos);
-            pos = Data.size();
-            // A carriage return that ends the file is read as that line's end, as it would be
-            // once a line is added after it (EndLine).
-            if (!line.Text.empty() && line.Text.back() == '\r') {
-                line.Text.pop_back();
-                line.Eol = "\r";
-            }
-        } else {
-            size_t end = nl;
-            line.Eol = "\n";
-            if (end > pos && Data[end - 1] == '\r') {
-                --end;
-                line.Eol = "\r\n";
-            }
-            line.Text = Data.substr(pos, end - pos);
-            pos = nl + 1;
-            if (!eolChosen) {
-                FEol = line.Eol;
-                eolChosen = true;
-            }
-        }
-        std::string name;
-        if (HeadingName(line.Text, name)) {
-            FSections.push_back(TSection{name, std::move(line), {}});
-            into = &FSections.back().Lines;
-        } else {
-            into->push_back(std::move(line));
-        }
+    return std::string_view(FText).starts_with(kByteOrderMark) ? kByteOrderMark.size() : 0;
+}
+
+TIniFile::TLine TIniFile::LineAt(size_t Pos) const
+{
+    const size_t n = FText.size();
+    const char* t = FText.data();
+    size_t e = Pos;
+    while (e < n && t[e] != '\n' && t[e] != '\r') ++e;
+    size_t next = e;
+    if (e < n) next = t[e] == '\r' && e + 1 < n && t[e + 1] == '\n' ? e + 2 : e + 1;
+    return TLine{Pos, e, next};
+}
+
+std::string_view TIniFile::Text(const TLine& Line) const
+{
+    return std::string_view(FText).substr(Line.Begin, Line.End - Line.Begin);
+}
+
+void TIniFile::BuildIndex()
+{
+    FIndex.assign(16, 0);
+    FIndexed = 0;
+    for (size_t pos = FirstLine(); pos < FText.size();) {
+        const TLine line = LineAt(pos);
+        std::string_view name;
+        if (HeadingName(Text(line), name)) IndexHeading(line.Begin, name);
+        pos = line.Next;
     }
 }
 
-TIniFile::TSection* TIniFile::FindSection(const std::string& Section)
+void TIniFile::IndexHeading(size_t Pos, std::string_view Name)
 {
-    for (auto& s : FSections)
-        if (SameText(s.Name, Section)) return &s;
-    return nullptr;
+    if ((FIndexed + 1) * 10 > FIndex.size() * 7) {
+        std::vector<uint32_t> old(std::max<size_t>(16, FIndex.size() * 2), 0);
+        old.swap(FIndex);
+        const size_t mask = FIndex.size() - 1;
+        for (uint32_t slot : old) {
+            if (!slot) continue;
+            std::string_view name;
+            HeadingName(Text(LineAt(slot - 1)), name);
+            size_t i = NameHash(name) & mask;
+            while (FIndex[i]) i = (i + 1) & mask;
+            FIndex[i] = slot;
+        }
+    }
+    const size_t mask = FIndex.size() - 1;
+    for (size_t i = NameHash(Name) & mask;; i = (i + 1) & mask) {
+        if (!FIndex[i]) {
+            FIndex[i] = static_cast<uint32_t>(Pos + 1);
+            ++FIndexed;
+            return;
+        }
+        std::string_view name;
+        HeadingName(Text(LineAt(FIndex[i] - 1)), name);
+        if (SameName(name, Name)) return; // the first section of a name is the one used
+    }
 }
 
-const TIniFile::TSection* TIniFile::FindSection(const std::string& Section) const
+bool TIniFile::FindSection(std::string_view Section, TLine& Heading) const
 {
-    return const_cast<TIniFile*>(this)->FindSection(Section);
+    if (FIndex.empty()) return false;
+    const size_t mask = FIndex.size() - 1;
+    for (size_t i = NameHash(Section) & mask; FIndex[i]; i = (i + 1) & mask) {
+        const TLine line = LineAt(FIndex[i] - 1);
+        std::string_view name;
+        HeadingName(Text(line), name);
+        if (SameName(name, Section)) {
+            Heading = line;
+            return true;
+        }
+    }
+    return false;
 }
 
-const TIniFile::TLine* TIniFile::FindKey(const TSection& S, const std::string& Ident, std::string* Value)
+bool TIniFile::FindKey(const TLine& Heading, std::string_view Ident, TKeyLine& Key, TLine* LastKey) const
 {
-    for (const auto& line : S.Lines) {
-        std::string key;
+    if (LastKey) *LastKey = Heading;
+    for (size_t pos = Heading.Next; pos < FText.size();) {
+        const TLine line = LineAt(pos);
+        const std::string_view text = Text(line);
+        std::string_view key;
         size_t eq;
-        if (KeyLine(line.Text, key, eq) && SameText(key, Ident)) {
-            if (Value) *Value = Trim(line.Text.substr(eq + 1));
-            return &line;
+        if (HeadingName(text, key)) break;
+        if (KeyLine(text, key, eq)) {
+            if (SameName(key, Ident)) {
+                Key = TKeyLine{line, line.Begin + eq + 1};
+                return true;
+            }
+            if (LastKey) *LastKey = line;
         }
+        pos = line.Next;
     }
-    return nullptr;
+    return false;
 }
 
 std::string TIniFile::ReadString(const std::string& Section, const std::string& Ident, const std::string& Default) const
 {
-    const TSection* s = FindSection(Section);
-    std::string value;
-    if (!s || !FindKey(*s, Ident, &value)) return Default;
-    if (value.size() > kMaxStringRead) value.resize(kMaxStringRead);
-    return value;
+    TLine heading;
+    TKeyLine key;
+    if (!FindSection(Section, heading) || !FindKey(heading, Ident, key)) return Default;
+    const std::string_view value = Trim(std::string_view(FText).substr(key.Value, key.Line.End - key.Value));
+    return std::string(value.substr(0, kMaxStringRead));
 }
 
 int32_t TIniFile::ReadInteger(const std::string& Section, const std::string& Ident, int32_t Default) const
@@ -152,10 +220,20 @@ bool TIniFile::ReadBool(const std::string& Section, const std::string& Ident, bo
     return ReadInteger(Section, Ident, Default ? 1 : 0) != 0;
 }
 
-void TIniFile::EndLine(TLine& Line) const
+void TIniFile::Splice(size_t Pos, size_t Count, const std::string& Text)
 {
-    if (Line.Eol.empty()) Line.Eol = FEol;
-    else if (Line.Eol == "\r") Line.Eol = "\r\n";
+    if (FText.size() - Count + Text.size() > MaxFileSize) throw EIniFileException("Unable to write to " + FFileName);
+    FText.replace(Pos, Count, Text);
+    const auto delta = static_cast<uint32_t>(Text.size() - Count); // wraps for a shrink, as intended
+    for (uint32_t& slot : FIndex)
+        if (slot && slot - 1 >= Pos) slot += delta;
+}
+
+void TIniFile::InsertAfter(const TLine& Line, std::string Lines)
+{
+    // A lone CR before an LF would join them into one line end and lose a blank line.
+    if (Lines.back() == '\r' && Line.Next < FText.size() && FText[Line.Next] == '\n') Lines += '\n';
+    Splice(Line.Next, 0, Line.Next == Line.End ? FEol + Lines : Lines);
 }
 
 void TIniFile::WriteString(const std::string& Section, const std::string& Ident, const std::string& Value)
@@ -165,30 +243,27 @@ void TIniFile::WriteString(const std::string& Section, const std::string& Ident,
         if (c == '\r' || c == '\n') c = ' ';
     FDirty = true;
 
-    TSection* s = FindSection(Section);
-    if (!s) {
+    TLine heading;
+    if (!FindSection(Section, heading)) {
         // A new section goes at the end, after a line end for a last line that lacks one.
-        std::vector<TLine>& last = FSections.empty() ? FPreamble : FSections.back().Lines;
-        TLine* tail = !last.empty() ? &last.back() : (FSections.empty() ? nullptr : &FSections.back().Header);
-        if (tail) EndLine(*tail);
-        FSections.push_back(TSection{Section, TLine{"[" + Section + "]", FEol}, {}});
-        s = &FSections.back();
-    }
-    int lastKey = -1;
-    for (size_t i = 0; i < s->Lines.size(); ++i) {
-        std::string key;
-        size_t eq;
-        if (!KeyLine(s->Lines[i].Text, key, eq)) continue;
-        if (SameText(key, Ident)) {
-            s->Lines[i].Text = s->Lines[i].Text.substr(0, eq + 1) + value;
-            return;
+        size_t at = FText.size();
+        std::string lines = "[" + Section + "]" + FEol;
+        if (at > FirstLine() && FText.back() != '\n' && FText.back() != '\r') {
+            lines.insert(0, FEol);
+            at += FEol.size();
         }
-        lastKey = static_cast<int>(i);
+        Splice(FText.size(), 0, lines);
+        std::string_view name;
+        heading = LineAt(at);
+        HeadingName(Text(heading), name);
+        IndexHeading(at, name);
     }
-    TLine line{Ident + "=" + value, FEol};
-    const size_t at = static_cast<size_t>(lastKey + 1);
-    EndLine(at > 0 ? s->Lines[at - 1] : s->Header);
-    s->Lines.insert(s->Lines.begin() + static_cast<std::ptrdiff_t>(at), std::move(line));
+    TKeyLine key;
+    TLine lastKey;
+    if (FindKey(heading, Ident, key, &lastKey))
+        Splice(key.Value, key.Line.End - key.Value, value);
+    else
+        InsertAfter(lastKey, Ident + "=" + value + FEol);
 }
 
 void TIniFile::WriteInteger(const std::string& Section, const std::string& Ident, int32_t Value)
@@ -204,39 +279,31 @@ void TIniFile::WriteBool(const std::string& Section, const std::string& Ident, b
 void TIniFile::ReadSections(std::vector<std::string>& Strings) const
 {
     Strings.clear();
-    for (const auto& s : FSections) Strings.push_back(s.Name);
+    for (size_t pos = FirstLine(); pos < FText.size();) {
+        const TLine line = LineAt(pos);
+        std::string_view name;
+        if (HeadingName(Text(line), name)) Strings.emplace_back(name);
+        pos = line.Next;
+    }
 }
 
 bool TIniFile::SectionExists(const std::string& Section) const
 {
-    return FindSection(Section) != nullptr;
+    TLine heading;
+    return FindSection(Section, heading);
 }
 
 bool TIniFile::ValueExists(const std::string& Section, const std::string& Ident) const
 {
-    const TSection* s = FindSection(Section);
-    return s && FindKey(*s, Ident, nullptr);
-}
-
-std::string TIniFile::Serialize() const
-{
-    std::string out;
-    auto put = [&out](const TLine& l) {
-        out += l.Text;
-        out += l.Eol;
-    };
-    for (const auto& l : FPreamble) put(l);
-    for (const auto& s : FSections) {
-        put(s.Header);
-        for (const auto& l : s.Lines) put(l);
-    }
-    return out;
+    TLine heading;
+    TKeyLine key;
+    return FindSection(Section, heading) && FindKey(heading, Ident, key);
 }
 
 void TIniFile::UpdateFile()
 {
     if (!FDirty) return;
-    if (FReadFailed || !FileSystem().ReplaceWholeFile(FPath, Serialize()))
+    if (ReadFailed() || !FileSystem().ReplaceWholeFile(FPath, FText))
         throw EIniFileException("Unable to write to " + FFileName);
     FDirty = false;
 }

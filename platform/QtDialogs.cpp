@@ -1,11 +1,18 @@
 #include "QtDialogs.h"
 
+#include "QtText.h"
+
 #include <QApplication>
-#include <QFileDialog>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFileInfo>
 #include <QGuiApplication>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
+#include <QShowEvent>
+#include <QWindow>
 
 #include <map>
 
@@ -28,9 +35,31 @@ QMessageBox::Icon QtIcon(TMsgIcon icon)
     return QMessageBox::NoIcon;
 }
 
+// A window of the program that stays on top (the start-up question) is on the screen.
+bool StayOnTopWindowShown()
+{
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->isVisible() && (w->windowFlags() & Qt::WindowStaysOnTopHint)) return true;
+    return false;
+}
+
+// QMessageBox works out its size only as it is shown.
+class TQtMessageBox : public QMessageBox {
+public:
+    using QMessageBox::QMessageBox;
+    bool Centred = true;
+
+protected:
+    void showEvent(QShowEvent* E) override
+    {
+        QMessageBox::showEvent(E);
+        if (Centred && !E->spontaneous()) CentreOnScreen(*this);
+    }
+};
+
 } // namespace
 
-std::string QtFilterFromPipes(const std::string& Filter)
+std::vector<std::pair<std::string, std::string>> FilterEntries(const std::string& Filter)
 {
     std::vector<std::string> parts;
     size_t start = 0;
@@ -40,21 +69,85 @@ std::string QtFilterFromPipes(const std::string& Filter)
         if (bar == std::string::npos) break;
         start = bar + 1;
     }
-    std::string out;
+    std::vector<std::pair<std::string, std::string>> entries;
     for (size_t i = 0; i + 1 < parts.size(); i += 2) {
         std::string patterns = parts[i + 1];
         for (char& c : patterns)
             if (c == ';') c = ' ';
-        if (!out.empty()) out += ";;";
-        out += parts[i] + " (" + patterns + ")";
+        entries.emplace_back(parts[i], patterns);
     }
-    return out;
+    return entries;
+}
+
+namespace {
+
+QPoint CentredPosition(const QWidget& Window, const QMargins& Frame)
+{
+    const QScreen* s = QGuiApplication::primaryScreen();
+    const QRect area = s ? s->availableGeometry() : QRect();
+    const QSize outer = Window.size().grownBy(Frame);
+    return {area.x() + (area.width() - outer.width()) / 2 + Frame.left(),
+            area.y() + (area.height() - outer.height()) / 2 + Frame.top()};
+}
+
+// Centres the window again once the window manager has framed it, if its frame then differs
+// from the one the window was placed for.
+class TRecentreWhenFramed : public QObject {
+public:
+    TRecentreWhenFramed(QWidget& Window, const QMargins& Assumed) : QObject(&Window), FWindow(Window), FAssumed(Assumed)
+    {
+        Window.installEventFilter(this);
+    }
+    bool eventFilter(QObject* Watched, QEvent* E) override
+    {
+        if (Watched == &FWindow && E->type() == QEvent::Paint) {
+            const QWindow* w = FWindow.windowHandle();
+            const QMargins frame = w ? w->frameMargins() : QMargins();
+            if (frame != FAssumed) FWindow.move(CentredPosition(FWindow, frame) - QPoint(frame.left(), frame.top()));
+            deleteLater();
+            FWindow.removeEventFilter(this);
+        }
+        return false;
+    }
+
+private:
+    QWidget& FWindow;
+    QMargins FAssumed;
+};
+
+} // namespace
+
+void CentreOnScreen(QWidget& Window)
+{
+    if (!QGuiApplication::primaryScreen()) return;
+    // The window manager tells a window's frame only once it has framed it; until then, a
+    // frame it gave another window of the program stands for it.
+    QMargins frame;
+    if (const QWindow* w = Window.windowHandle()) frame = w->frameMargins();
+    const bool framed = !frame.isNull() || (Window.windowFlags() & Qt::FramelessWindowHint);
+    if (!framed)
+        for (const QWindow* other : QGuiApplication::topLevelWindows())
+            if (other != Window.windowHandle() && other->isVisible() && !other->frameMargins().isNull()) {
+                frame = other->frameMargins();
+                break;
+            }
+    // move() places the frame's top left corner once the window is framed, and the window's
+    // own corner before that.
+    const QPoint client = CentredPosition(Window, frame);
+    Window.move(framed ? client - QPoint(frame.left(), frame.top()) : client);
+    if (!framed) new TRecentreWhenFramed(Window, frame);
 }
 
 int TQtDialogSeam::ShowMessage(const TMessageRequest& Request)
 {
-    QMessageBox box(QtIcon(Request.Icon), Q(Request.Caption), Q(Request.Text), QMessageBox::NoButton,
-                    QApplication::activeWindow());
+    // Lines end in CR LF in the programs' texts; a label breaks a line at LF alone.
+    QString text = QtTextOf(Request.Text);
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    TQtMessageBox box(QtIcon(Request.Icon), QtTextOf(Request.Caption), text, QMessageBox::NoButton,
+                      QApplication::activeWindow());
+    box.Centred = Request.CenterOnScreen;
+    // Modal: it must not open behind a window that stays on top, where nobody could answer it.
+    if (StayOnTopWindowShown()) box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
     std::map<QAbstractButton*, int> results;
     const auto captions = Request.ButtonCaptions();
     const std::vector<int> values = Request.Buttons == TMsgButtons::YesNoCancel
@@ -66,34 +159,99 @@ int TQtDialogSeam::ShowMessage(const TMessageRequest& Request)
         if (values[i] == Request.DefaultResult) box.setDefaultButton(b);
         if (values[i] == Request.EscapeResult) box.setEscapeButton(b);
     }
-    if (Request.CenterOnScreen) {
-        box.adjustSize();
-        if (QScreen* s = QGuiApplication::primaryScreen())
-            box.move(s->availableGeometry().center() - box.rect().center());
-    }
     box.exec();
     const auto it = results.find(box.clickedButton());
     return it == results.end() ? Request.EscapeResult : it->second;
 }
 
+TQtFileDialog::TQtFileDialog(const TFileDialog& Dialog, QWidget* Parent)
+    : QFileDialog(Parent, Q(Dialog.Title), Q(Dialog.InitialDir))
+{
+    // Qt's own widgets: only these show the descriptions as given and take a typed name whole.
+    setOption(QFileDialog::DontUseNativeDialog, true);
+    setAcceptMode(Dialog.Kind == TFileDialogKind::Save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    setFileMode(Dialog.Kind == TFileDialogKind::Save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    if (!Dialog.DefaultExt.empty()) setDefaultSuffix(Q(Dialog.DefaultExt));
+    if (!Dialog.OverwritePrompt) setOption(QFileDialog::DontConfirmOverwrite, true);
+
+    // Qt wants "description (patterns)" and tidies blanks; the list shows the description.
+    const auto entries = FilterEntries(Dialog.Filter);
+    QStringList filters;
+    for (const auto& [description, patterns] : entries) filters << Q(description + " (" + patterns + ")");
+    setNameFilters(filters);
+    if (Dialog.FilterIndex >= 1 && Dialog.FilterIndex <= filters.size()) selectNameFilter(nameFilters()[Dialog.FilterIndex - 1]);
+    if (auto* types = findChild<QComboBox*>("fileTypeCombo"))
+        for (int i = 0; i < types->count() && i < static_cast<int>(entries.size()); ++i)
+            types->setItemText(i, Q(entries[static_cast<size_t>(i)].first));
+
+    if (!Dialog.FileName.empty()) selectFile(Q(Dialog.FileName));
+    if (!Dialog.Resizable) {
+        setSizeGripEnabled(false);
+        setFixedSize(sizeHint());
+    }
+    // Runs after Qt's own check of the typed name, which rejects a name with double quotes.
+    if (auto* edit = findChild<QLineEdit*>("fileNameEdit"))
+        connect(edit, &QLineEdit::textChanged, this, &TQtFileDialog::UpdateAcceptButton);
+}
+
+int TQtFileDialog::ChosenFilterIndex() const
+{
+    const auto* types = findChild<QComboBox*>("fileTypeCombo");
+    return types && types->currentIndex() >= 0 ? types->currentIndex() + 1 : 1;
+}
+
+QString TQtFileDialog::TypedPath() const
+{
+    const auto* edit = findChild<QLineEdit*>("fileNameEdit");
+    if (!edit || edit->text().isEmpty()) return {};
+    QString path = directory().absoluteFilePath(edit->text());
+    const QString name = QFileInfo(path).fileName();
+    if (!defaultSuffix().isEmpty() && !name.contains(u'.') && !QFileInfo(path).isDir()) path += u'.' + defaultSuffix();
+    return path;
+}
+
+void TQtFileDialog::UpdateAcceptButton()
+{
+    const auto* edit = findChild<QLineEdit*>("fileNameEdit");
+    auto* buttons = findChild<QDialogButtonBox*>("buttonBox");
+    if (!edit || !buttons || !edit->text().contains(u'"')) return;
+    QPushButton* ok = buttons->button(acceptMode() == AcceptSave ? QDialogButtonBox::Save : QDialogButtonBox::Open);
+    if (!ok) return;
+    const QFileInfo typed(TypedPath());
+    ok->setEnabled(acceptMode() == AcceptSave ? !typed.fileName().isEmpty() : typed.isFile());
+}
+
+void TQtFileDialog::accept()
+{
+    const auto* edit = findChild<QLineEdit*>("fileNameEdit");
+    if (!edit || !edit->text().contains(u'"')) {
+        QFileDialog::accept();
+        if (result() == QDialog::Accepted && !selectedFiles().isEmpty()) FChosen = selectedFiles().first();
+        return;
+    }
+    const QString path = TypedPath();
+    const QFileInfo typed(path);
+    if (acceptMode() == AcceptOpen) {
+        if (!typed.isFile()) {
+            QMessageBox::warning(this, windowTitle(),
+                                 tr("%1\nFile not found.\nPlease verify the correct file name was given.").arg(typed.fileName()));
+            return;
+        }
+    } else if (typed.exists() && !testOption(DontConfirmOverwrite)) {
+        if (QMessageBox::warning(this, windowTitle(), tr("%1 already exists.\nDo you want to replace it?").arg(typed.fileName()),
+                                 QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
+            return;
+    }
+    FChosen = path;
+    QDialog::accept();
+}
+
 bool TQtDialogSeam::ExecuteFileDialog(TFileDialog& Dialog)
 {
-    QFileDialog dlg(QApplication::activeWindow(), Q(Dialog.Title), Q(Dialog.InitialDir), Q(QtFilterFromPipes(Dialog.Filter)));
-    dlg.setAcceptMode(Dialog.Kind == TFileDialogKind::Save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    dlg.setFileMode(Dialog.Kind == TFileDialogKind::Save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-    if (!Dialog.DefaultExt.empty()) dlg.setDefaultSuffix(Q(Dialog.DefaultExt));
-    if (!Dialog.OverwritePrompt) dlg.setOption(QFileDialog::DontConfirmOverwrite, true);
-    if (!Dialog.FileName.empty()) dlg.selectFile(Q(Dialog.FileName));
-    const QStringList filters = dlg.nameFilters();
-    if (Dialog.FilterIndex >= 1 && Dialog.FilterIndex <= filters.size()) dlg.selectNameFilter(filters[Dialog.FilterIndex - 1]);
-    if (!Dialog.Resizable) {
-        dlg.setSizeGripEnabled(false);
-        dlg.setFixedSize(dlg.sizeHint());
-    }
-    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return false;
-    if (const auto chosenFilter = filters.indexOf(dlg.selectedNameFilter()); chosenFilter >= 0)
-        Dialog.FilterIndex = static_cast<int>(chosenFilter) + 1;
-    const QByteArray chosen = dlg.selectedFiles().first().toLocal8Bit();
+    TQtFileDialog dlg(Dialog, QApplication::activeWindow());
+    if (dlg.exec() != QDialog::Accepted || dlg.ChosenFile().isEmpty()) return false;
+    Dialog.FilterIndex = dlg.ChosenFilterIndex();
+    const QByteArray chosen = dlg.ChosenFile().toLocal8Bit();
     Dialog.FileName.assign(chosen.constData(), static_cast<size_t>(chosen.size()));
     return true;
 }

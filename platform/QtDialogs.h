@@ -2,6 +2,14 @@
 #pragma once
 #include "Dialogs.h"
 
+#include <QFileDialog>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+class QWidget;
+
 class TQtDialogSeam : public TDialogSeam {
 public:
     int ShowMessage(const TMessageRequest& Request) override;
@@ -11,5 +19,30 @@ public:
 // Installs the on-screen seam; a program calls it once its QApplication exists.
 void InstallQtDialogs();
 
-// "Text|*.a;*.b|..." as Qt writes a filter: "Text (*.a *.b);;...".
-std::string QtFilterFromPipes(const std::string& Filter);
+// "Text|*.a;*.b|..." as (description, patterns) pairs: ("Text", "*.a *.b"), ...
+std::vector<std::pair<std::string, std::string>> FilterEntries(const std::string& Filter);
+
+// Places a top-level window's outer frame in the middle of the primary screen's free area.
+// Its size must be final: a box that sizes itself when shown is placed after that.
+void CentreOnScreen(QWidget& Window);
+
+// The file dialog as the seam shows it. The filter list shows each description exactly as
+// given (no patterns appended, blanks kept), and a name typed into it is one name, taken as
+// typed: Qt would read double quotes as the bounds of several names.
+class TQtFileDialog : public QFileDialog {
+    Q_OBJECT
+public:
+    TQtFileDialog(const TFileDialog& Dialog, QWidget* Parent);
+    // After an accepted exec: the full path of the file chosen, and the filter entry shown
+    // then (counted from 1).
+    QString ChosenFile() const { return FChosen; }
+    int ChosenFilterIndex() const;
+
+    void accept() override;
+
+private:
+    // The typed name as a full path, with the default extension when it has none.
+    QString TypedPath() const;
+    void UpdateAcceptButton();
+    QString FChosen;
+};

@@ -34,12 +34,6 @@ bool IsExecutableFile(const std::string& Path)
     return ::stat(Path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(Path.c_str(), X_OK) == 0;
 }
 
-bool EndsWithExe(const std::string& Name)
-{
-    const std::string base = ExtractFileName(Name);
-    return base.size() > 4 && SameText(base.substr(base.size() - 4), ".exe");
-}
-
 std::string CurrentFolder()
 {
     std::string buf(4096, '\0');
@@ -246,10 +240,14 @@ HINSTANCE ShellExecuteA(void* /*Owner*/, const std::string& Verb, const std::str
         struct stat st {};
         if (::stat(Directory.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return ERROR_PATH_NOT_FOUND;
     }
-    if (path.front() != '/') path = (Directory.empty() ? CurrentFolder() : Directory) + "/" + path;
+    if (path.front() != '/') {
+        std::string folder = Directory.empty() ? CurrentFolder() : Directory;
+        if (folder.back() != '/') folder += '/';
+        path = folder + path;
+    }
 
-    const bool windowsProgram = EndsWithExe(path);
-    if (windowsProgram) path.resize(path.size() - 4);
+    const bool windowsProgram = IsWindowsProgramName(path);
+    path = ProgramFilePath(path);
 
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) return ResultOfStart(errno, ERROR_FILE_NOT_FOUND);

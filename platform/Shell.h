@@ -3,6 +3,8 @@
 // Nothing here ever goes through a command interpreter: a program is executed directly with
 // its arguments as a list, so no path or parameter text can run a command.
 #pragma once
+#include "Messages.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -18,10 +20,8 @@ constexpr HINSTANCE ERROR_BAD_FORMAT = 11;      // there, but not a program this
 constexpr HINSTANCE SE_ERR_NOASSOC = 31;        // no program to open this document with
 constexpr HINSTANCE SHELL_SUCCESS = 42;         // what a successful start returns
 
-// Show states. This system has no say over the started program's window, so the value is
-// accepted and passed on to the seam only.
-constexpr int SW_HIDE = 0;
-constexpr int SW_SHOWNORMAL = 1;
+// Show states (Messages.h): this system has no say over the started program's window, so the
+// value is accepted and passed on to the seam only.
 
 // Starts File, or opens it when it is a document, and returns at once; the started program
 // runs on its own (not awaited, not a child the caller must reap).

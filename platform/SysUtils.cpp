@@ -16,10 +16,22 @@ std::string ExtractFilePath(const std::string& Path)
     return slash == std::string::npos ? std::string() : Path.substr(0, slash + 1);
 }
 
+bool IsWindowsProgramName(const std::string& Path)
+{
+    const std::string base = ExtractFileName(Path);
+    return base.size() > 4 && SameText(base.substr(base.size() - 4), ".exe");
+}
+
+std::string ProgramFilePath(const std::string& Path)
+{
+    return IsWindowsProgramName(Path) ? Path.substr(0, Path.size() - 4) : Path;
+}
+
 bool FileExists(const std::string& Path)
 {
     struct stat st {};
-    return !Path.empty() && ::stat(Path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    const std::string file = ProgramFilePath(Path);
+    return !file.empty() && ::stat(file.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 std::string LowerCase(const std::string& S)

@@ -18,11 +18,23 @@ public:
     using Exception::Exception;
 };
 
+// What the class library raises when memory runs out.
+class EOutOfMemory : public Exception {
+public:
+    using Exception::Exception;
+};
+
 // The file-name part of a path: everything after the last "/".
 std::string ExtractFileName(const std::string& Path);
 // The folder part of a path, with its trailing "/" (empty when there is none).
 std::string ExtractFilePath(const std::string& Path);
-// True when Path names an existing regular file (a folder is no file).
+// True when Path names a Windows program: its file name ends in ".exe" (any case).
+bool IsWindowsProgramName(const std::string& Path);
+// The file that a Windows program name "X.exe" stands for on this system, the program X in
+// the same folder; any other path is itself.
+std::string ProgramFilePath(const std::string& Path);
+// True when Path names an existing regular file (a folder is no file); a program "X.exe" is
+// the file X.
 bool FileExists(const std::string& Path);
 // ASCII-only case mapping: bytes above 127 are kept as they are.
 std::string LowerCase(const std::string& S);

@@ -8,7 +8,10 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-qpa-plugins libgl1-mesa-dev
   libhidapi-dev libhidapi-hidraw0
+  fonts-liberation2                   # the windows' font, the same headless and on a screen
   xvfb xauth
+  libxcb1-dev                         # the tray utility's X11 desktop (windows of other programs)
+  openbox trayer xdotool x11-utils    # desktop tests and screenshots: window manager, tray, mouse
   qemu-system-x86 linux-image-amd64 busybox-static   # the port driver's test on a real kernel
 )
 missing=()

@@ -65,6 +65,29 @@ TEST_F(MainWindow, StartsAsDesigned)
     EXPECT_EQ(W->findChild<TSpeedButton*>("spdBtnPower")->text(), "Power");
     EXPECT_EQ(W->mnuInsertMedia->actions().size(), 18 + 1 + 3 + 1 + 3 + 1 + 2 + 1 + 1);
     EXPECT_EQ(W->Intl2a1->text(), "Int'l 2 (a) ");
+
+    // Where the controls of the level page stand (left, top, and the sizes that are fixed).
+    struct Place {
+        QWidget* Control;
+        QRect Where; // width or height 0: the control's own
+    };
+    for (const Place& p : {Place{W->TabControlLevel, {180, 48, 438, 218}}, Place{W->Grid, {4, 95, 429, 119}},
+                           Place{W->pnlMacroHeader, {4, W->TabControlLevel->PageTop() + 2, 430, 68}},
+                           Place{W->lblMacroHeader, {4, 3, 0, 0}}, Place{W->chkboxAutoRepeat, {11, 22, 0, 0}},
+                           Place{W->lblMode, {8, 44, 0, 0}}, Place{W->cboxMacroMode, {42, 41, 125, 0}},
+                           Place{W->Label1, {208, 10, 0, 0}}, Place{W->EditName, {267, 8, 156, 0}},
+                           Place{W->lblBytesUsed, {362, 32, 0, 0}}, Place{W->ProgressBar1, {208, 48, 215, 13}}}) {
+        const QRect g = p.Control->geometry();
+        EXPECT_EQ(g.topLeft(), p.Where.topLeft()) << p.Control->objectName().toStdString();
+        if (p.Where.width()) {
+            EXPECT_EQ(g.width(), p.Where.width()) << p.Control->objectName().toStdString();
+        }
+        if (p.Where.height()) {
+            EXPECT_EQ(g.height(), p.Where.height()) << p.Control->objectName().toStdString();
+        }
+    }
+    EXPECT_EQ(W->lblSpaceAvailable->geometry().right() + 1, 351);
+    EXPECT_EQ(W->lblSpaceAvailable->y(), 32);
 }
 
 TEST_F(MainWindow, TypingLettersWithAndWithoutShift)

@@ -1,7 +1,8 @@
 // The main window's file commands, the save-changes question and the launchers, driven
 // in-process with the dialog and process seams answering.
 #include "QtTestApp.h"
-#include "ProgramTestSupport.h"
+#include "RecordingLauncher.h"
+#include "TestSupport.h"
 
 #include "Forms.h"
 #include "Params.h"
@@ -75,15 +76,21 @@ TEST_F(FileCommandsTest, StartWithoutArgumentsIsUntitledAndClean)
     EXPECT_EQ(f.SaveDialog.InitialDir, Dir.File("Macro Files"));
     EXPECT_EQ(f.OpenKeyCapsDialog.InitialDir, Dir.File("Keycap Labels"));
 
+    // Laid edge to edge from the left, every one on the window: nothing behind an overflow.
+    f.show();
     std::vector<std::string> bar;
+    int left = 0;
     for (QAction* a : f.ToolBar1->actions()) {
         QWidget* w = f.ToolBar1->widgetForAction(a);
         auto* b = qobject_cast<QToolButton*>(w);
         bar.push_back(b ? b->text().toStdString() : "|");
-        if (b) {
-            EXPECT_EQ(b->size(), QSize(59, 36));
-        }
+        EXPECT_TRUE(w->isVisible()) << bar.back();
+        EXPECT_EQ(w->mapTo(&f, QPoint(0, 0)).x(), left) << bar.back();
+        EXPECT_EQ(w->size(), b ? QSize(59, 36) : QSize(12, 36)) << bar.back();
+        left += w->width();
     }
+    EXPECT_EQ(left, 626);
+    EXPECT_LE(left, f.width());
     EXPECT_EQ(bar, (std::vector<std::string>{"New", "Open", "Save", "Save As", "|", "Properties", "Download", "Test", "|",
                                              "Help", "Key Labels", "|", "Exit"}));
     const QList<QAction*> items = f.HelpMenu->actions();
@@ -424,6 +431,30 @@ TEST_F(FileCommandsTest, StartupQuestionYesOpensTheTutorialThroughTheMainWindow)
     question.btnOK->click();
     EXPECT_EQ(Dialogs.Texts(), std::vector<std::string>{"Could not find \"Getting Started.pdf\" help file."});
     EXPECT_FALSE(FileExists(Dir.File("Keysmith591.ini")));
+}
+
+TEST_F(FileCommandsTest, GridShowsTheFirstRowAfterEveryLoad)
+{
+    // Key 1 with 12 codes: the cursor stands in row 1, which fits with row 0 above it.
+    const std::string path = Dir.File("rows.ckd");
+    std::string codes;
+    for (int i = 0; i < 12; ++i) codes += "1c";
+    WriteFileText(path, "[GLOBAL_PARAMETERS]\nModel_Number=Keysmith591\n[KEY0]\nLevel_1_Codes=" + codes + "\n");
+    TfrmMain& f = Start("\"" + path + "\"");
+    EXPECT_EQ(f.Grid->Row(), 1);
+    EXPECT_EQ(f.Grid->TopRow(), 0); // loaded before the window was ever laid out
+    f.show();
+    EXPECT_EQ(f.Grid->TopRow(), 0);
+
+    f.Grid->SetTopRow(20);
+    Dialogs.FileAnswers.push_back(path);
+    f.OpenMenuItemClick(&f);
+    EXPECT_EQ(f.Grid->Row(), 1);
+    EXPECT_EQ(f.Grid->TopRow(), 0);
+
+    f.Grid->SetTopRow(20);
+    f.NewMenuItemClick(&f);
+    EXPECT_EQ(f.Grid->TopRow(), 0);
 }
 
 } // namespace

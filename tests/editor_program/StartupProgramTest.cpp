@@ -18,6 +18,8 @@ namespace {
 struct TShown {
     long long WallNs = 0;
     bool Question = false;
+    bool Mirrored = false;
+    int ExitStatus = -1;
     std::string Caption;
 };
 
@@ -48,9 +50,11 @@ TShown RunProbe(const std::string& Folder, const std::vector<std::string>& Args)
     waitpid(pid, &status, 0);
     TShown shown;
     std::istringstream words(text);
-    int question = 0;
-    words >> shown.WallNs >> question;
+    shown.ExitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    int question = 0, mirrored = 0;
+    words >> shown.WallNs >> question >> mirrored;
     shown.Question = question != 0;
+    shown.Mirrored = mirrored != 0;
     std::getline(words >> std::ws, shown.Caption);
     return shown;
 }
@@ -66,10 +70,21 @@ TEST(StartupProgramTest, CommandLineAndQuestionAsTheProcessStarts)
     EXPECT_TRUE(plain.Question);
 
     EXPECT_EQ(RunProbe(dir.Path(), {path}).Caption, "Keysmith591 - my keypad.ckd"); // quoted by the shell
+    // The README's example definition.
+    EXPECT_EQ(RunProbe(dir.Path(), {std::string(QUILL_TEST_SOURCE_DIR) + "/examples/my keypad.ckd"}).Caption,
+              "Keysmith591 - my keypad.ckd");
     EXPECT_EQ(RunProbe(dir.Path(), {dir.File("my"), "keypad.ckd"}).Caption, "Key-Smith"); // unquoted
     // An argument that looks like one of Qt's own options is still the file the user named
-    // (here one that is not there), not taken away as if no file had been named.
-    EXPECT_EQ(RunProbe(dir.Path(), {"-reverse"}).Caption, "Key-Smith");
+    // (here one that is not there): Qt neither takes it away nor acts on it.
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"-reverse"}, {"-platform", "x.ckd"}, {"-style", "x.ckd"}}) {
+        const TShown odd = RunProbe(dir.Path(), args);
+        EXPECT_EQ(odd.ExitStatus, 0) << args[0];
+        EXPECT_EQ(odd.Caption, "Key-Smith") << args[0];
+        EXPECT_FALSE(odd.Mirrored) << args[0];
+    }
+    WriteFileText(dir.File("-reverse"), "[GLOBAL_PARAMETERS]\nModel_Number=Keysmith591\n");
+    EXPECT_EQ(RunProbe(dir.Path(), {dir.File("-reverse")}).Caption, "Keysmith591 - -reverse");
 
     // Any file of that name stops the question; a folder of that name does not.
     mkdir(dir.File("Keysmith591.ini").c_str(), 0755);

@@ -9,6 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -301,6 +304,70 @@ TEST_F(DefinitionFileTest, MissingFileChangesNothing)
     EXPECT_TRUE(SameDefinition(*Keypad, before));
     EXPECT_TRUE(Dialogs.Messages.empty());
     EXPECT_TRUE(Window.Log.empty());
+}
+
+TEST_F(DefinitionFileTest, OldMacLineEndsAndAByteOrderMarkLoadLikeAnyFile)
+{
+    BuildFullDefinition(*Keypad);
+    Keypad->SetModelNumber("Keysmith591");
+    SaveDefinition(Path);
+    const TKeypadClass saved = *Keypad;
+    const std::string text = ReadFileText(Path);
+    std::string mac = text;
+    for (char& c : mac)
+        if (c == '\n') c = '\r';
+    for (const std::string& variant : {mac, "\xEF\xBB\xBF" + text}) {
+        WriteFileText(Path, variant);
+        Keypad->Create();
+        LoadDefinition(Path);
+        EXPECT_TRUE(SameDefinition(*Keypad, saved));
+        // A save in place keeps the file's own form.
+        SaveDefinition(Path);
+        EXPECT_EQ(ReadFileText(Path), variant);
+    }
+}
+
+TEST_F(DefinitionFileTest, AFileRenamedAwayAndBackLoadsWholeOrChangesNothing)
+{
+    BuildFullDefinition(*Keypad);
+    Keypad->SetModelNumber("Keysmith591");
+    SaveDefinition(Path);
+    const TKeypadClass full = *Keypad;
+    {
+        TRenamingRace race(Path);
+        for (int i = 0; i < 300 && !HasFailure(); ++i) {
+            LoadDefinition(Path);
+            EXPECT_TRUE(SameDefinition(*Keypad, full)) << "run " << i;
+        }
+    }
+    EXPECT_TRUE(Dialogs.Messages.empty());
+}
+
+TEST_F(DefinitionFileTest, WhatCannotBeReadWholeIsNeitherLoadedNorSavedOver)
+{
+    ASSERT_TRUE(Append(*Keypad, {30}));
+    const TKeypadClass before = *Keypad;
+    std::string huge = "[GLOBAL_PARAMETERS]\n[KEY0]\nLevel_1_Codes=1c\n";
+    huge.resize((16 << 20) + 1, '\n');
+    const std::string big = Dir.File("big.ckd");
+    WriteFileText(big, huge);
+    const std::string fifo = Dir.File("pipe.ckd");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0666), 0);
+    for (const std::string& path : {big, fifo}) {
+        ASSERT_TRUE(EndsWithin(10, [&] {
+            LoadDefinition(path);
+            try {
+                SaveDefinition(path);
+                ::_exit(2);
+            } catch (const EIniFileException& e) {
+                if (e.Message() != "Unable to write to " + path) ::_exit(3);
+            }
+        })) << path;
+        LoadDefinition(path);
+        EXPECT_TRUE(SameDefinition(*Keypad, before)) << path;
+        EXPECT_TRUE(Window.Log.empty()) << path;
+    }
+    EXPECT_EQ(ReadFileText(big), huge);
 }
 
 TEST_F(DefinitionFileTest, WhichSectionsAreKeys)

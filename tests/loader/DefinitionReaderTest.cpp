@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -63,8 +64,8 @@ TEST_F(DefinitionReaderTest, LoaderDefaultsForMissingValues)
     EXPECT_EQ(DownloadHeader[11], 0x04);
     EXPECT_EQ(DownloadHeader[12], 0x01);
     EXPECT_EQ(DownloadDelay, 0);
-    WriteFileText(Path, "");
-    ASSERT_EQ(ReadKeypadFile(Path), 0);
+    // One section alone, even one the loader does not read, makes a definition file.
+    Read("[Notes]\n");
     for (int i = 0; i < 24; ++i) EXPECT_EQ(Record(i), EmptyRecord(i)) << "key " << i;
 }
 
@@ -76,7 +77,7 @@ TEST_F(DefinitionReaderTest, MissingFileIsRefusedAndChangesNothing)
     EXPECT_EQ(ReadKeypadFile(Dir.Path()), 1); // a folder is no file
     // A file that is there but cannot be read is refused, never sent as an empty definition.
     struct TUnreadable : TFileSystem {
-        TReadResult ReadWholeFile(const std::string&, std::string& Data) override
+        TReadResult ReadWholeFile(const std::string&, std::string& Data, size_t) override
         {
             Data.clear();
             return TReadResult::Failed;
@@ -89,6 +90,62 @@ TEST_F(DefinitionReaderTest, MissingFileIsRefusedAndChangesNothing)
     SetFileSystem(nullptr);
     EXPECT_EQ(DownloadStream(), before);
     EXPECT_EQ(DownloadDelay, 7);
+}
+
+TEST_F(DefinitionReaderTest, AFileWithoutASingleSectionIsNoKeypadFile)
+{
+    Read("[GLOBAL_PARAMETERS]\nDownload_Delay=7\n[KEY3]\nLevel_1_Codes=1c\n");
+    const Bytes before = DownloadStream();
+    std::string noise(1 << 20, '\0');
+    uint32_t x = 12345;
+    for (char& c : noise) {
+        x = x * 1103515245u + 12345u;
+        c = static_cast<char>(x >> 24);
+        if (c == '[') c = ']';
+    }
+    struct Row {
+        const char* Name;
+        std::string Text;
+    };
+    const Row rows[] = {
+        {"empty", ""},
+        {"NUL bytes", std::string(1 << 20, '\0')},
+        {"random bytes", noise},
+        {"keys without a section", "Model_Number=Keysmith591\nLevel_1_Codes=1c\n"},
+    };
+    for (const Row& row : rows) {
+        WriteFileText(Path, row.Text);
+        EXPECT_EQ(ReadKeypadFile(Path), 1) << row.Name;
+        EXPECT_EQ(DownloadStream(), before) << row.Name;
+        EXPECT_EQ(DownloadDelay, 7) << row.Name;
+    }
+}
+
+TEST_F(DefinitionReaderTest, AFileOver16MiBIsRefusedUnread)
+{
+    std::string text = "[KEY3]\nLevel_1_Codes=1c\n";
+    text.resize(16 << 20, '\n');
+    Read(text);
+    EXPECT_EQ(Record(3)[6], 0x02);
+    text += "\n";
+    WriteFileText(Path, text);
+    EXPECT_EQ(ReadKeypadFile(Path), 1);
+}
+
+TEST_F(DefinitionReaderTest, AFileRenamedAwayAndBackIsNeverReadAsAnEmptyOne)
+{
+    Read("[GLOBAL_PARAMETERS]\nDownload_Delay=7\n[KEY3]\nLevel_1_Codes=1cf01c\n[KEY9]\nKeyType=2\n");
+    const Bytes full = DownloadStream();
+    int refused = 0;
+    {
+        TRenamingRace race(Path);
+        for (int i = 0; i < 3000 && !HasFailure(); ++i) {
+            refused += ReadKeypadFile(Path);
+            // Read whole, or refused with nothing changed: the full stream either way.
+            EXPECT_EQ(DownloadStream(), full) << "run " << i;
+        }
+    }
+    std::printf("refused %d of 3000 reads\n", refused);
 }
 
 TEST_F(DefinitionReaderTest, RelativePathNamesAFileInTheWindowsFolder)

@@ -6,11 +6,13 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <sstream>
 #include <thread>
@@ -24,8 +26,10 @@ struct TRun {
     double Seconds = 0;
 };
 
-// Runs the program with Args and the extra environment; -1 when it had to be killed.
-TRun RunLoader(const std::vector<std::string>& Args, const std::vector<std::pair<std::string, std::string>>& Env)
+// Runs the program with Args and the extra environment, and with at most AddressSpace bytes
+// of memory when it is not 0; -1 when it had to be killed or did not exit by itself.
+TRun RunLoader(const std::vector<std::string>& Args, const std::vector<std::pair<std::string, std::string>>& Env,
+               rlim_t AddressSpace = 0)
 {
     const std::string program = ProgramDir() + "/Keyburn591";
     auto start = std::chrono::steady_clock::now();
@@ -33,6 +37,8 @@ TRun RunLoader(const std::vector<std::string>& Args, const std::vector<std::pair
     if (pid == 0) {
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
         for (const auto& [name, value] : Env) setenv(name.c_str(), value.c_str(), 1);
+        const rlimit limit{AddressSpace, AddressSpace};
+        if (AddressSpace) setrlimit(RLIMIT_AS, &limit);
         std::vector<char*> argv{const_cast<char*>(program.c_str())};
         for (const std::string& a : Args) argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
@@ -136,16 +142,68 @@ TEST_F(ProgramTest, EveryFailureExitsWithStatus1)
 
 TEST_F(ProgramTest, PiecesOfAPathThatLookLikeQtOptionsArriveWhole)
 {
-    const std::string odd = Keypad.Dir.File("my -reverse draft.ckd");
-    WriteFileText(odd, ReadFileText(Path));
-    TRun run = RunLoader({Keypad.Dir.Path() + "/my", "-reverse", "draft.ckd"}, {Library()});
-    EXPECT_EQ(run.ExitStatus, 0);
-    EXPECT_FALSE(Keypad.Reports().empty());
+    // Qt's options with and without a value of their own: none reaches Qt.
+    for (const char* option : {"-reverse", "-platform", "-style", "-qwindowtitle"}) {
+        const std::string odd = Keypad.Dir.File(std::string("my ") + option + " draft.ckd");
+        WriteFileText(odd, ReadFileText(Path));
+        std::remove(Keypad.LogFile().c_str());
+        TRun run = RunLoader({Keypad.Dir.Path() + "/my", option, "draft.ckd"}, {Library()});
+        EXPECT_EQ(run.ExitStatus, 0) << option;
+        EXPECT_FALSE(Keypad.Reports().empty()) << option;
+    }
 }
 
 TEST_F(ProgramTest, MissingDefinitionFileExitsWithStatus1)
 {
     TRun run = RunLoader({Keypad.Dir.File("none.ckd")}, {Library()});
+    EXPECT_EQ(run.ExitStatus, 1);
+    EXPECT_TRUE(Keypad.Reports().empty());
+}
+
+// The README's command lines as a person pastes them in the source folder: every definition
+// file they name is a full path to a file of the clone, and the loader's example downloads it.
+TEST_F(ProgramTest, ReadmeExamplesNameDefinitionsThatExist)
+{
+    const std::string source = QUILL_TEST_SOURCE_DIR;
+    std::istringstream readme(ReadFileText(source + "/README.md"));
+    std::vector<std::string> named;
+    for (std::string line; std::getline(readme, line);) {
+        if (!line.starts_with("    ")) continue; // command lines only
+        for (size_t q = line.find('"'); q != std::string::npos; q = line.find('"', q + 1)) {
+            const size_t end = line.find('"', q + 1);
+            if (end == std::string::npos) break;
+            std::string arg = line.substr(q + 1, end - q - 1);
+            q = end;
+            if (!arg.ends_with(".ckd")) continue;
+            EXPECT_TRUE(arg.starts_with("$PWD/") || arg.starts_with("/")) << arg << ": not a full path";
+            if (arg.starts_with("$PWD/")) arg = source + arg.substr(4);
+            EXPECT_TRUE(FileExists(arg)) << arg;
+            named.push_back(arg);
+        }
+    }
+    ASSERT_FALSE(named.empty());
+    // Unquoted, as the editor passes it: split at its blank.
+    TRun run = RunLoader({source + "/examples/my", "keypad.ckd"}, {Library()});
+    EXPECT_EQ(run.ExitStatus, 0);
+    EXPECT_FALSE(Keypad.Reports().empty());
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(ProgramTest, AFileLargerThanMemoryAllowsEndsWithTheFileMessageNotAnAbort)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the sanitizer reserves more address space than the limit allows";
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+    GTEST_SKIP() << "the sanitizer reserves more address space than the limit allows";
+#endif
+#endif
+    const std::string huge = Keypad.Dir.File("huge.ckd");
+    WriteFileText(huge, "[KEY0]\nLevel_1_Codes=1c\n" + std::string(50'000'000, '\n'));
+    TRun run = RunLoader({huge}, {Library()}, rlim_t(1) << 30);
     EXPECT_EQ(run.ExitStatus, 1);
     EXPECT_TRUE(Keypad.Reports().empty());
 }

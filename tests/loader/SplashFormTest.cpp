@@ -8,10 +8,14 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QTimer>
 #include <QLabel>
 #include <QProgressBar>
 
 #include <filesystem>
+#include <functional>
 
 namespace {
 
@@ -25,6 +29,8 @@ struct TShown {
     int Progress;
 };
 std::vector<TShown> gShown;
+// Runs at each pause with the pause's length, after the snapshot.
+std::function<void(uint32_t)> gAtPause;
 
 QString Text(QWidget* Form, const char* Name)
 {
@@ -43,6 +49,12 @@ void Snapshot(uint32_t Ms)
     gShown.push_back({Ms, "", "", false, -1});
 }
 
+void SnapshotAndAct(uint32_t Ms)
+{
+    Snapshot(Ms);
+    if (gAtPause) gAtPause(Ms);
+}
+
 class SplashFormTest : public ::testing::Test {
 protected:
     TVirtualKeypad Keypad;
@@ -53,12 +65,13 @@ protected:
     {
         App();
         gShown.clear();
-        SetSleepSeam(&Snapshot);
+        SetSleepSeam(&SnapshotAndAct);
         Keypad.SetDevices("16c0 0607\n");
     }
     void TearDown() override
     {
         SetSleepSeam(nullptr);
+        gAtPause = nullptr;
         UnloadHidApi();
     }
     std::string Definition(const std::string& Name, const std::string& Text)
@@ -91,8 +104,7 @@ TEST_F(SplashFormTest, DownloadsAnEmptyDefinitionWithPacingAndProgress)
     EXPECT_EQ(form.Label2->text(), "Done!");
     EXPECT_EQ(form.ProgressBar1->value(), 100);
     EXPECT_FALSE(form.lblNoMoveMouse->isVisible());
-    EXPECT_TRUE(form.windowFlags() & Qt::FramelessWindowHint);
-    EXPECT_EQ(form.size(), QSize(321, 231));
+    EXPECT_EQ(form.ClientArea->size(), QSize(321, 231));
     EXPECT_EQ(form.windowTitle(), "Keyburn - USB/PS2 Keypad Programmer");
 
     EXPECT_EQ(Keypad.CarriedBytes(), DownloadStream());
@@ -226,6 +238,49 @@ TEST_F(SplashFormTest, LongPathIsReadWhole)
     EXPECT_EQ(form.Path(), path);
     EXPECT_EQ(form.lblDownloadDelay->text(), "3ms");
     EXPECT_TRUE(form.Succeeded());
+}
+
+TEST_F(SplashFormTest, WindowHasABorderWithoutTitleBar)
+{
+    const std::string path = Definition("d.ckd", "[GLOBAL_PARAMETERS]\n");
+    TForm2 form({"/p/Keyburn591", path});
+    const Qt::WindowFlags flags = form.windowFlags();
+    EXPECT_TRUE((flags & Qt::FramelessWindowHint) || !(flags & Qt::WindowTitleHint));
+    EXPECT_EQ(form.ClientArea->size(), QSize(321, 231));
+    // The border the window draws around its white client area.
+    const QImage shot = form.grab().toImage();
+    const int b = TForm2::BorderWidth;
+    for (QPoint edge : {QPoint(b - 1, form.height() / 2), QPoint(form.width() - 1, form.height() / 2),
+                        QPoint(form.width() / 2, form.height() - 1)})
+        EXPECT_NE(shot.pixelColor(edge), QColor(Qt::white)) << edge.x() << "," << edge.y();
+    EXPECT_EQ(shot.pixelColor(b + 2, b + 2), QColor(Qt::white));
+    EXPECT_EQ(form.ClientArea->mapTo(&form, QPoint(0, 0)), QPoint(b, b));
+}
+
+TEST_F(SplashFormTest, NothingQueuedActsDuringTheDownload)
+{
+    // A request to close, a key and a timer that come while bytes are sent wait for an event
+    // loop that never runs: the window stays and the download goes on to "Done!".
+    const std::string path = Definition("d.ckd", "[GLOBAL_PARAMETERS]\n");
+    bool queuedRan = false;
+    int sent = 0;
+    gAtPause = [&](uint32_t Ms) {
+        if (Ms != 10 || ++sent != 1) return;
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (w->objectName() != "Form2") continue;
+            QCoreApplication::postEvent(w, new QCloseEvent);
+            QCoreApplication::postEvent(w, new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+        }
+        QTimer::singleShot(0, [&] { queuedRan = true; });
+    };
+    {
+        TForm2 form({"/p/Keyburn591", path});
+        EXPECT_TRUE(form.Succeeded());
+        EXPECT_EQ(Keypad.CarriedBytes().size(), 206u);
+        EXPECT_FALSE(queuedRan);
+        for (const TShown& s : gShown) EXPECT_TRUE(s.Visible) << s.Ms;
+    }
+    QCoreApplication::processEvents(); // what waited goes now, with the window gone
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "Files.h"
+#include "Forms.h"
 #include "IniFiles.h"
 #include "SysUtils.h"
 #include "TestSupport.h"
@@ -9,6 +10,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <new>
 #include <vector>
 
 namespace {
@@ -189,6 +191,139 @@ TEST_F(IniFileTest, RelativeNamesLiveInTheWindowsFolder)
     SetWindowsDirectory("");
     EXPECT_EQ(ReadFileText(Dir.File("untitled.ckd")), "[S]\nA=1\n");
     EXPECT_EQ(GetWindowsDirectoryA().front(), '/');
+}
+
+TEST_F(IniFileTest, EveryLineEndKindAndAByteOrderMark)
+{
+    const std::string bom = "\xEF\xBB\xBF";
+    struct Row {
+        const char* Name;
+        std::string Before, After; // the file, and the file after Repeat_Delay=7 and [KEY1] A=1
+    };
+    const Row rows[] = {
+        {"CR alone", "[GLOBAL_PARAMETERS]\rModel_Number=X\r[KEY0]\rA=0",
+         "[GLOBAL_PARAMETERS]\rModel_Number=X\rRepeat_Delay=7\r[KEY0]\rA=0\r[KEY1]\rA=1\r"},
+        {"byte-order mark", bom + "[GLOBAL_PARAMETERS]\nModel_Number=X\n[KEY0]\nA=0\n",
+         bom + "[GLOBAL_PARAMETERS]\nModel_Number=X\nRepeat_Delay=7\n[KEY0]\nA=0\n[KEY1]\nA=1\n"},
+        {"mark on an empty file", bom, bom + "[GLOBAL_PARAMETERS]\nRepeat_Delay=7\n[KEY1]\nA=1\n"},
+        // A line added before an LF that follows a lone CR must not join them into one end.
+        {"CR then CRLF, blank LF line", "[GLOBAL_PARAMETERS]\rModel_Number=X\r\n\n[KEY0]\nA=0\n",
+         "[GLOBAL_PARAMETERS]\rModel_Number=X\r\nRepeat_Delay=7\r\n\n[KEY0]\nA=0\n[KEY1]\rA=1\r"},
+    };
+    for (const Row& row : rows) {
+        WriteFileText(Path, row.Before);
+        {
+            TIniFile ini(Path);
+            std::vector<std::string> sections;
+            ini.ReadSections(sections);
+            if (row.Before.size() > bom.size()) {
+                EXPECT_EQ(sections, (std::vector<std::string>{"GLOBAL_PARAMETERS", "KEY0"})) << row.Name;
+                EXPECT_EQ(ini.ReadString("GLOBAL_PARAMETERS", "Model_Number", ""), "X") << row.Name;
+                EXPECT_EQ(ini.ReadInteger("KEY0", "A", -1), 0) << row.Name;
+            }
+            ini.WriteInteger("GLOBAL_PARAMETERS", "Repeat_Delay", 7);
+            ini.WriteInteger("KEY1", "A", 1);
+            ini.UpdateFile();
+        }
+        EXPECT_EQ(ReadFileText(Path), row.After) << row.Name;
+        TIniFile again(Path);
+        EXPECT_EQ(again.ReadInteger("GLOBAL_PARAMETERS", "Repeat_Delay", 0), 7) << row.Name;
+        EXPECT_EQ(again.ReadInteger("KEY1", "A", 0), 1) << row.Name;
+    }
+}
+
+TEST_F(IniFileTest, WhatIsNoRegularFileIsNeverOpened)
+{
+    const std::string fifo = Dir.File("pipe.ckd");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0666), 0);
+    for (const std::string& path : {fifo, std::string("/dev/null")}) {
+        EXPECT_TRUE(EndsWithin(5, [&] {
+            TIniFile ini(path);
+            if (!ini.ReadFailed()) ::_exit(2);
+            ini.WriteString("S", "A", "1");
+            try {
+                ini.UpdateFile();
+                ::_exit(3);
+            } catch (const EIniFileException& e) {
+                if (e.Message() != "Unable to write to " + path) ::_exit(4);
+            }
+        })) << path;
+    }
+    struct stat st {};
+    ASSERT_EQ(::stat(fifo.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+}
+
+TEST_F(IniFileTest, AFileTheUserMayNotWriteIsRefused)
+{
+    // No write permission for anyone: refused even to the superuser, as the platform does.
+    WriteFileText(Path, "[S]\nA=1\n");
+    ::chmod(Path.c_str(), 0444);
+    {
+        TIniFile ini(Path);
+        ini.WriteString("S", "A", "2");
+        EXPECT_THROW(ini.UpdateFile(), EIniFileException);
+    }
+    EXPECT_EQ(ReadFileText(Path), "[S]\nA=1\n");
+
+    // Another user's file in a folder anyone may write: the rename would be allowed.
+    if (::geteuid() != 0) GTEST_SKIP() << "needs a second user to own a file";
+    const std::string theirs = Dir.File("theirs.ckd");
+    WriteFileText(theirs, "[S]\nA=1\n");
+    ASSERT_EQ(::chown(theirs.c_str(), 65534, 65534), 0);
+    ::chmod(theirs.c_str(), 0644);
+    ::chmod(Dir.Path().c_str(), 0777);
+    EXPECT_TRUE(EndsWithin(5, [&] {
+        if (::setgid(65533) != 0 || ::setuid(65533) != 0) ::_exit(5);
+        TIniFile ini(theirs);
+        ini.WriteString("S", "A", "2");
+        try {
+            ini.UpdateFile();
+            ::_exit(6);
+        } catch (const EIniFileException&) {
+        }
+    }));
+    EXPECT_EQ(ReadFileText(theirs), "[S]\nA=1\n");
+}
+
+TEST_F(IniFileTest, ANameOfTheLongestLengthCanBeSaved)
+{
+    const std::string longest = Dir.File(std::string(251, 'k') + ".ckd");
+    WriteFileText(longest, "[S]\nA=1\n");
+    {
+        TIniFile ini(longest);
+        ini.WriteString("S", "A", "2");
+        ini.UpdateFile();
+    }
+    EXPECT_EQ(ReadFileText(longest), "[S]\nA=2\n");
+}
+
+TEST_F(IniFileTest, AFileLargerThanAllowedOrThanMemoryIsUnreadable)
+{
+    WriteFileText(Path, "[S]\nA=1\n");
+    EXPECT_EQ(TIniFile(Path, 8).ReadResult(), TFileSystem::TReadResult::Read);
+    EXPECT_EQ(TIniFile(Path, 7).ReadResult(), TFileSystem::TReadResult::Failed);
+    struct TNoMemory : TFileSystem {
+        TReadResult ReadWholeFile(const std::string&, std::string&, size_t) override { throw std::bad_alloc(); }
+    } noMemory;
+    SetFileSystem(&noMemory);
+    TIniFile ini(Path);
+    SetFileSystem(nullptr);
+    EXPECT_TRUE(ini.ReadFailed());
+    ini.WriteString("S", "A", "2");
+    EXPECT_THROW(ini.UpdateFile(), EIniFileException);
+    EXPECT_EQ(ReadFileText(Path), "[S]\nA=1\n");
+}
+
+TEST(Application, RunningOutOfMemoryIsShownAndTheCommandEnds)
+{
+    TRecordingDialogs dialogs;
+    Application.Title = "Keysmith";
+    RunGuarded([] { throw std::bad_alloc(); });
+    ASSERT_EQ(dialogs.Messages.size(), 1u);
+    EXPECT_EQ(dialogs.Messages[0].Text, "Out of memory");
+    EXPECT_EQ(dialogs.Messages[0].Caption, "Keysmith");
+    EXPECT_EQ(dialogs.Messages[0].Icon, TMsgIcon::Stop);
 }
 
 TEST(SysUtils, FileNameParts)

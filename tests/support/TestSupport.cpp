@@ -1,5 +1,10 @@
 #include "TestSupport.h"
 
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <sys/stat.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -60,4 +65,44 @@ void WriteFileText(const std::string& Path, const std::string& Text)
 {
     std::ofstream out(Path, std::ios::binary | std::ios::trunc);
     out << Text;
+}
+
+bool EndsWithin(int Seconds, const std::function<void()>& Body)
+{
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        Body();
+        ::_exit(0);
+    }
+    for (int i = 0; i < Seconds * 100; ++i) {
+        int status = 0;
+        if (::waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+        ::usleep(10000);
+    }
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
+    return false;
+}
+
+TRenamingRace::TRenamingRace(const std::string& Path)
+{
+    FMover = std::thread([this, Path] {
+        const std::string away = Path + ".away";
+        while (!FStop) {
+            ::rename(Path.c_str(), away.c_str());
+            ::rename(away.c_str(), Path.c_str());
+        }
+    });
+}
+
+TRenamingRace::~TRenamingRace()
+{
+    FStop = true;
+    FMover.join();
+}
+
+void MakeExecutable(const std::string& Path)
+{
+    WriteFileText(Path, "#!/bin/sh\nexit 0\n");
+    chmod(Path.c_str(), 0755);
 }

@@ -3,9 +3,11 @@
 #include "Dialogs.h"
 #include "Files.h"
 
+#include <atomic>
 #include <deque>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 // Records every message box and file dialog and answers them from queues; an unanswered
@@ -44,8 +46,9 @@ public:
 class TMemoryFileSystem : public TFileSystem {
 public:
     std::string Data;
-    TReadResult ReadWholeFile(const std::string&, std::string& Out) override
+    TReadResult ReadWholeFile(const std::string&, std::string& Out, size_t MaxSize) override
     {
+        if (Data.size() > MaxSize) return TReadResult::Failed;
         Out = Data;
         return TReadResult::Read;
     }
@@ -69,4 +72,22 @@ private:
 };
 
 std::string ReadFileText(const std::string& Path);
+// While it lives, renames the file at Path away and back again and again, as a save that
+// replaces the file does: the name is now and then without a file.
+class TRenamingRace {
+public:
+    explicit TRenamingRace(const std::string& Path);
+    ~TRenamingRace();
+
+private:
+    std::atomic<bool> FStop{false};
+    std::thread FMover;
+};
+
+// Runs Body in a child process: true when it ended by itself, with status 0, within Seconds
+// (the child is killed after that, so a hang fails the test instead of stopping it).
+bool EndsWithin(int Seconds, const std::function<void()>& Body);
 void WriteFileText(const std::string& Path, const std::string& Text);
+
+// A file the shell takes for a program.
+void MakeExecutable(const std::string& Path);

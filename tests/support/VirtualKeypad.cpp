@@ -2,6 +2,7 @@
 
 #include "Devices.h"
 
+#include <cstdio>
 #include <dlfcn.h>
 
 #include <cstdlib>
@@ -131,4 +132,15 @@ std::vector<uint32_t>& TRecordedPauses::Pauses()
 int64_t TRecordedPauses::Total()
 {
     return std::accumulate(Pauses().begin(), Pauses().end(), int64_t{0});
+}
+
+std::string HexBytes(const std::vector<uint8_t>& Bytes)
+{
+    std::string out;
+    char hex[4];
+    for (uint8_t b : Bytes) {
+        std::snprintf(hex, sizeof hex, " %02x", b);
+        out += hex;
+    }
+    return out;
 }

@@ -21,6 +21,8 @@ struct TLoggedReport {
 std::vector<TLoggedReport> ReadKeypadLog(const std::string& File);
 // The reports among Events.
 std::vector<TLoggedReport> ReportsOf(std::vector<TLoggedReport> Events);
+// " 00 e4 e4 e4": each byte as a blank and two lowercase hex digits.
+std::string HexBytes(const std::vector<uint8_t>& Bytes);
 
 // Sets the virtual library's environment for this process; the device list starts empty.
 class TVirtualKeypad {

@@ -1,8 +1,6 @@
-// Stand-ins of the editor program's tests: a process launcher that records what the shell
-// would have started.
+// The shell's launcher as tests put it: records what would have been started.
 #pragma once
 #include "Shell.h"
-#include "TestSupport.h"
 
 #include <string>
 #include <vector>
@@ -20,6 +18,3 @@ public:
     }
     std::vector<TProcessStart> Starts;
 };
-
-// A file the shell takes for a program.
-void MakeExecutable(const std::string& Path);

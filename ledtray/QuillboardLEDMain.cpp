@@ -1,0 +1,6 @@
+#include "QuillboardLED.h"
+
+int main(int argc, char** argv)
+{
+    return WinMain(argc, argv);
+}

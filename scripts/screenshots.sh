@@ -1,0 +1,105 @@
+#!/usr/bin/env bash
+# Pictures of every window of Keysmith591 and Keyburn591 as a person sees them: on an X
+# server (Xvfb) with a window manager (openbox), started and clicked like a user would.
+#   scripts/screenshots.sh [build dir] [output dir]
+# Writes main-window.png, properties.png, about.png, save-changes.png, startup-question.png,
+# message-over-question.png and loader.png into the output dir (default: build/screenshots).
+set -euo pipefail
+build=$(cd "${1:-build}" && pwd)
+out=${2:-$build/screenshots}
+mkdir -p "$out"
+out=$(cd "$out" && pwd)
+source_dir=$(cd "$(dirname "$0")/.." && pwd)
+example="$source_dir/examples/my keypad.ckd"
+grab="$build/tests/helpers/screen_grab"
+[ -x "$grab" ] || cmake --build "$build" --target screen_grab >/dev/null
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# A free display number, the X server, and the window manager on it.
+display=90
+while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
+Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+pids+=($!)
+export DISPLAY=":$display"
+for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+openbox >/dev/null 2>&1 &
+pids+=($!)
+sleep 1
+export QT_QPA_PLATFORM=xcb
+unset QT_QPA_PLATFORMTHEME
+
+# One program folder of our own, so the settings file is ours to put and take away.
+cmake --install "$build" --prefix "$work/install" >/dev/null
+bin="$work/install/bin"
+settings="$bin/Keysmith591.ini"
+
+# Waits for a visible window whose title matches, prints its id.
+window() { timeout 15 xdotool search --sync --onlyvisible --name "$1" | head -1; }
+shot() { sleep 0.7; "$grab" "$out/$1"; echo "$out/$1"; }
+editor() {
+  "$bin/Keysmith591" "$@" >/dev/null 2>&1 &
+  editor_pid=$!
+  pids+=($editor_pid)
+}
+click() { xdotool mousemove --window "$1" "$2" "$3" click 1; }
+
+# The main window with a definition, then its dialogs. Toolbar buttons are 59 wide from the
+# left edge, with 12-wide separators: Properties at 248, Help at 437, Exit at 567.
+touch "$settings"
+editor "$example"
+main=$(window "^Keysmith591 - my keypad.ckd")
+shot main-window.png
+click "$main" 277 18
+window "^Keypad Properties$" >/dev/null
+shot properties.png
+xdotool key Escape
+sleep 0.3
+click "$main" 466 18
+sleep 0.5
+xdotool key a
+window "^About$" >/dev/null
+shot about.png
+xdotool key Return
+sleep 0.3
+xdotool windowactivate --sync "$main" 2>/dev/null || true
+xdotool key --window "$main" q
+sleep 0.3
+click "$main" 596 18
+window "^Confirm$" >/dev/null
+shot save-changes.png
+kill "$editor_pid"
+
+# The start-up question while the settings file is missing, and a message box of the
+# command-line file's load over it.
+rm -f "$settings"
+editor
+window "^Keysmith591 - untitled.ckd" >/dev/null
+shot startup-question.png
+kill "$editor_pid"
+other="$work/other model.ckd"
+printf '[GLOBAL_PARAMETERS]\nModel_Number=Keysmith590\n' >"$other"
+editor "$other"
+window "^Error$" >/dev/null
+shot message-over-question.png
+kill "$editor_pid"
+
+# The loader during a download to the virtual keypad, paced so that it lasts a few seconds.
+paced="$work/paced keypad.ckd"
+sed 's/^Download_Delay=.*/Download_Delay=20/' "$example" >"$paced"
+echo "16c0 0607" >"$work/devices"
+QUILL_VIRTUAL_HID_DEVICES="$work/devices" QUILL_VIRTUAL_HID_LOG="$work/reports.log" \
+  LD_LIBRARY_PATH="$build/virtualhid" "$bin/Keyburn591" "$paced" >/dev/null 2>&1 &
+loader_pid=$!
+pids+=($loader_pid)
+window "^Keyburn - USB/PS2 Keypad Programmer$" >/dev/null
+sleep 1.5
+shot loader.png
+wait "$loader_pid" || true

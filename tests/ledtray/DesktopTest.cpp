@@ -1,0 +1,279 @@
+// QuillboardLED as a process on a desktop of its own (Xvfb, openbox, trayer), with the
+// virtual keypad in place of the system's HID library: the tray icon and its menu under the
+// mouse, WM_KEYPADCOMMAND posted by another program, Tapcheck raised, and what the utility
+// costs while it waits in the tray.
+#include "TestSupport.h"
+#include "VirtualKeypad.h"
+#include "WindowsFolder.h"
+#include "X11Session.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+const std::string Title = "Varnholt QuillboardLED";
+constexpr const char* OutputLedOn = "output 00 05 05 05";
+
+// For a sanitized build: what the system's libraries leak is not ours to report.
+std::string LeakSuppressions()
+{
+    return std::string("LSAN_OPTIONS=suppressions=") + QUILL_TEST_SOURCE_DIR + "/tests/ledtray/lsan.supp";
+}
+
+std::string Helper()
+{
+    return BinaryDir() + "/tests/helpers/ledtray_x11_helper";
+}
+
+// "output 00 05 05 05" for each report of the log, in order.
+std::vector<std::string> ReportsOf(const std::string& LogFile)
+{
+    std::vector<std::string> out;
+    std::ifstream in(LogFile);
+    std::string stamp, device, event, line;
+    while (in >> stamp >> device >> event) {
+        std::getline(in, line);
+        if (event == "output" || event == "feature") out.push_back(event + line);
+    }
+    return out;
+}
+
+class TrayDesktop : public ::testing::Test {
+protected:
+    TX11Session X;
+    TVirtualKeypad Keypad;
+    TTempDir Folder; // the program folder: a copy of the utility, so Tapcheck can stand beside it
+
+    void SetUp() override
+    {
+        std::filesystem::copy_file(ProgramDir() + "/QuillboardLED", Folder.File("QuillboardLED"));
+        Keypad.SetDevices("04b4 0a0a\n");
+    }
+
+    pid_t StartUtility(const std::string& Log = "")
+    {
+        std::vector<std::string> env{"LD_LIBRARY_PATH=" + VirtualLibraryDir("virtualhid"), LeakSuppressions()};
+        if (!Log.empty()) env.push_back("QUILL_VIRTUAL_HID_LOG=" + Log);
+        return X.Start({Folder.File("QuillboardLED")}, env);
+    }
+
+    // The icon as the tray shows it: the utility's one visible window.
+    TWindowGeometry Icon(pid_t Pid)
+    {
+        std::vector<TWindowGeometry> shown;
+        X.WaitFor([&] { return !(shown = X.VisibleWindows(Pid)).empty(); });
+        return shown.empty() ? TWindowGeometry{} : shown.front();
+    }
+
+    void Click(const TWindowGeometry& Icon, const std::string& Button, int Repeat = 1)
+    {
+        X.Run({"xdotool", "mousemove", std::to_string(Icon.X + Icon.Width / 2), std::to_string(Icon.Y + Icon.Height / 2),
+               "click", "--repeat", std::to_string(Repeat), "--delay", "80", Button});
+    }
+
+    // The visible windows of the utility other than its icon (its menu, a message box).
+    std::vector<TWindowGeometry> Others(pid_t Pid, const TWindowGeometry& Icon)
+    {
+        std::vector<TWindowGeometry> out;
+        for (const TWindowGeometry& w : X.VisibleWindows(Pid))
+            if (w.Id != Icon.Id) out.push_back(w);
+        return out;
+    }
+
+    // Opens the menu on the icon and chooses the entry reached with Down pressed Downs times.
+    void Choose(pid_t Pid, const TWindowGeometry& Icon, int Downs)
+    {
+        // A press within a few milliseconds of a menu's closing still goes to the closed
+        // menu (its pointer grab ends when the utility's loop next runs).
+        X.WaitFor([] { return false; }, 300);
+        Click(Icon, "3");
+        ASSERT_TRUE(X.WaitFor([&] { return !Others(Pid, Icon).empty(); })) << "no menu";
+        std::vector<std::string> keys{"xdotool", "key", "--delay", "40"};
+        keys.insert(keys.end(), static_cast<size_t>(Downs), "Down");
+        keys.push_back("Return");
+        X.Run(keys);
+    }
+};
+
+// Entries under the keyboard, from the top: Help\About, Turn the LED On, Turn the LED Off,
+// Flash the LED, Get Keypad Version, Exit (separators are passed over).
+constexpr int DownsToLedOn = 2;
+constexpr int DownsToGetVersion = 5;
+constexpr int DownsToExit = 6;
+
+TEST_F(TrayDesktop, IconMenuAtTheCursorLedOnAndExit)
+{
+    const pid_t pid = StartUtility();
+    const TWindowGeometry icon = Icon(pid);
+    ASSERT_NE(icon.Id, 0u) << "no icon in the tray";
+    EXPECT_LT(icon.Y, 24) << "the icon is not in the tray at the top of the screen";
+
+    // Left clicks and a double click do nothing: no menu, no box, nothing sent.
+    Click(icon, "1");
+    Click(icon, "1", 2);
+    X.WaitFor([] { return false; }, 500);
+    EXPECT_TRUE(Others(pid, icon).empty());
+    EXPECT_TRUE(ReportsOf(Keypad.LogFile()).empty());
+
+    Click(icon, "3");
+    std::vector<TWindowGeometry> menu;
+    ASSERT_TRUE(X.WaitFor([&] { return !(menu = Others(pid, icon)).empty(); })) << "no menu";
+    EXPECT_EQ(menu.front().X, icon.X + icon.Width / 2) << "the menu's left edge is not at the cursor";
+    EXPECT_EQ(menu.front().Y, icon.Y + icon.Height / 2) << "the menu's top is not at the cursor";
+    X.Run({"xdotool", "key", "--delay", "40", "Down", "Down", "Return"});
+    EXPECT_TRUE(X.WaitFor([&] { return ReportsOf(Keypad.LogFile()).size() == 2; }));
+    EXPECT_EQ(ReportsOf(Keypad.LogFile()), (std::vector<std::string>{"output 00 e4 e4 e4", OutputLedOn}));
+
+    Choose(pid, icon, DownsToExit);
+    EXPECT_EQ(X.Wait(pid, 5000), 0) << "Exit did not end the program";
+}
+
+TEST_F(TrayDesktop, PostedKeypadCommandFromAnotherProgram)
+{
+    const pid_t pid = StartUtility();
+    Icon(pid);
+    auto post = [&](const std::string& Window, const char* WParam, const char* LParam) {
+        int status = -1;
+        X.Run({Helper(), "post", Window, "0x8591", WParam, LParam}, &status);
+        return status;
+    };
+    // Posted first, so they have been taken by the time the accepted one is done.
+    EXPECT_EQ(post(Title, "0xE4", "3"), 0);
+    EXPECT_EQ(post(Title, "0xE4", "7"), 0);
+    EXPECT_EQ(post(Title, "0xE3", "5"), 0);
+    EXPECT_EQ(post(Title, "0xE4", "5"), 0);
+    EXPECT_TRUE(X.WaitFor([&] { return ReportsOf(Keypad.LogFile()).size() >= 2; }));
+    X.WaitFor([] { return false; }, 300);
+    EXPECT_EQ(ReportsOf(Keypad.LogFile()), (std::vector<std::string>{"output 00 e4 e4 e4", OutputLedOn}));
+    EXPECT_EQ(post("No Such Window", "0xE4", "5"), 1);
+}
+
+TEST_F(TrayDesktop, TwoInstancesActOnlyOnWhatIsPostedToTheirOwnWindows)
+{
+    const std::string logA = Keypad.Dir.File("a.log"), logB = Keypad.Dir.File("b.log");
+    const pid_t a = StartUtility(logA), b = StartUtility(logB);
+    Icon(a);
+    Icon(b);
+    // The hidden windows are children of the root; the tray's icon also bears the title.
+    const auto windowsA = X.WindowsNamed(Title, a, false, 1), windowsB = X.WindowsNamed(Title, b, false, 1);
+    ASSERT_EQ(windowsA.size(), 2u) << "the form and the application's window";
+    ASSERT_EQ(windowsB.size(), 2u);
+    // The LED off to one window of A, on to the other window of B.
+    auto id = [](unsigned long W) {
+        char hex[24];
+        std::snprintf(hex, sizeof hex, "0x%lx", W);
+        return std::string(hex);
+    };
+    X.Run({Helper(), "post", id(windowsA[0]), "0x8591", "0xE4", "4"});
+    X.Run({Helper(), "post", id(windowsB[1]), "0x8591", "0xE4", "5"});
+    EXPECT_TRUE(X.WaitFor([&] { return ReportsOf(logA).size() == 2 && ReportsOf(logB).size() == 2; }));
+    X.WaitFor([] { return false; }, 300);
+    EXPECT_EQ(ReportsOf(logA), (std::vector<std::string>{"output 00 e4 e4 e4", "output 00 04 04 04"}));
+    EXPECT_EQ(ReportsOf(logB), (std::vector<std::string>{"output 00 e4 e4 e4", OutputLedOn}));
+}
+
+TEST_F(TrayDesktop, GetVersionRaisesARunningTapcheckAndStartsNoSecondCopy)
+{
+    std::filesystem::copy_file(Helper(), Folder.File("Tapcheck"));
+    const std::string starts = Folder.File("tapcheck-starts");
+    const std::vector<std::string> tapEnv{"TAPCHECK_LOG=" + starts};
+    const pid_t tapcheck = X.Start({Folder.File("Tapcheck")}, tapEnv);
+    std::vector<unsigned long> tapWindow;
+    ASSERT_TRUE(X.WaitFor([&] { return !(tapWindow = X.WindowsNamed("Tapcheck", tapcheck, true)).empty(); }));
+    X.Run({"xdotool", "windowminimize", "--sync", std::to_string(tapWindow.front())});
+    ASSERT_TRUE(X.WindowsNamed("Tapcheck", tapcheck, true).empty()) << "Tapcheck did not go out of sight";
+
+    const pid_t pid = StartUtility();
+    const TWindowGeometry icon = Icon(pid);
+    Choose(pid, icon, DownsToGetVersion);
+    std::vector<unsigned long> box;
+    ASSERT_TRUE(X.WaitFor([&] { return !(box = X.WindowsNamed("QuillboardLED", pid, true)).empty(); })) << "no box";
+    EXPECT_TRUE(X.WaitFor([&] { return !X.WindowsNamed("Tapcheck", tapcheck, true).empty(); })) << "Tapcheck not raised";
+    X.Run({"xdotool", "windowactivate", "--sync", std::to_string(box.front()), "key", "Return"});
+    EXPECT_TRUE(X.WaitFor([&] { return X.WindowsNamed("QuillboardLED", pid, true).empty(); }));
+    EXPECT_EQ(ReadFileText(starts), "started " + std::to_string(tapcheck) + "\n") << "a second Tapcheck started";
+
+    // Without the window, the box comes first and the program starts only once it is answered.
+    X.Run({"kill", std::to_string(tapcheck)});
+    X.Wait(tapcheck, 3000);
+    Choose(pid, icon, DownsToGetVersion);
+    ASSERT_TRUE(X.WaitFor([&] { return !(box = X.WindowsNamed("QuillboardLED", pid, true)).empty(); })) << "no box";
+    X.WaitFor([] { return false; }, 300);
+    EXPECT_EQ(ReadFileText(starts).size(), ("started " + std::to_string(tapcheck) + "\n").size()) << "started before OK";
+    X.Run({"xdotool", "windowactivate", "--sync", std::to_string(box.front()), "key", "Return"});
+    EXPECT_TRUE(X.WaitFor([&] { return !X.WindowsNamed("Tapcheck", 0, true).empty(); })) << "Tapcheck not started";
+    // The started copy ends with the display server.
+}
+
+// No USB keypad: the commands go to the virtual keyboard controller, whose output buffer stays
+// full for a while at each opening, so the second post arrives during the first's PS/2 wait.
+TEST_F(TrayDesktop, ACommandPostedDuringThePs2WaitRunsAfterTheRunningOne)
+{
+    if (!PrivateWindowsFolderWorks()) GTEST_SKIP() << "no user and mount namespaces for a Windows folder of the test's own";
+    TTestWindowsFolder windows("status 0x01 200000\n");
+    Keypad.SetDevices("");
+    const pid_t pid = X.Start(windows.Command({Folder.File("QuillboardLED")}),
+                              {"LD_LIBRARY_PATH=" + VirtualLibraryDir("virtualhid"), LeakSuppressions()});
+    Icon(pid);
+    X.Run({Helper(), "post", Title, "0x8591", "0xE4", "4"});
+    X.Run({Helper(), "post", Title, "0x8591", "0xE4", "5"});
+    const long long secondPosted =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch()).count();
+    auto writes = [&] {
+        std::vector<std::string> out;
+        for (const std::string& line : windows.PortLog())
+            if (line.rfind("out ", 0) == 0) out.push_back(line);
+        return out;
+    };
+    EXPECT_TRUE(X.WaitFor([&] { return writes().size() >= 4; }, 20000));
+    EXPECT_EQ(writes(), (std::vector<std::string>{"out 0x60 0xe4", "out 0x60 0x04", "out 0x60 0xe4", "out 0x60 0x05"}));
+    // The second post was in the utility's hands before the first command wrote its first byte.
+    std::ifstream log(windows.DriverFile().substr(0, windows.DriverFile().size() - 3) + "LOG");
+    long long stamp = 0;
+    std::string direction, port, value;
+    while (log >> stamp >> direction >> port >> value && direction != "out") {
+    }
+    EXPECT_LT(secondPosted, stamp) << "the second command arrived too late to test the wait";
+}
+
+// Writes build/quillboardled-tray-menu.png and prints the idle utility's resident memory.
+TEST_F(TrayDesktop, ScreenshotOfTheMenuAndIdleMemory)
+{
+    const pid_t pid = StartUtility();
+    const TWindowGeometry icon = Icon(pid);
+    X.WaitFor([] { return false; }, 1000);
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    long rssKb = 0;
+    while (std::getline(status, line))
+        if (line.rfind("VmRSS:", 0) == 0) rssKb = std::atol(line.c_str() + 6);
+    std::printf("QuillboardLED idle in the tray: VmRSS %ld kB (%.1f MB)\n", rssKb, rssKb / 1024.0);
+#ifndef __SANITIZE_ADDRESS__
+    EXPECT_LT(rssKb, 40 * 1024);
+#endif
+
+    Click(icon, "3");
+    std::vector<TWindowGeometry> menu;
+    ASSERT_TRUE(X.WaitFor([&] { return !(menu = Others(pid, icon)).empty(); })) << "no menu";
+    X.Run({"xdotool", "key", "Down", "Down"});
+    X.WaitFor([] { return false; }, 300);
+    // The corner of the screen with the tray and the menu.
+    const std::string png = BinaryDir() + "/quillboardled-tray-menu.png";
+    int result = -1;
+    X.Run({Helper(), "grab", png, std::to_string(menu.front().X + menu.front().Width + 60),
+           std::to_string(menu.front().Y + menu.front().Height + 40)},
+          &result);
+    EXPECT_EQ(result, 0);
+    X.Run({"xdotool", "key", "Escape"});
+}
+
+} // namespace

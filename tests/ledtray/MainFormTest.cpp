@@ -1,0 +1,402 @@
+// The tray form in-process, against the virtual keypad and a simulated desktop: its icon
+// record, the menu on the icon, the commands from the menu and from WM_KEYPADCOMMAND, the
+// version guidance and the help box.
+#include "Main.h"
+#include "NotifyIcon.h"
+#include "Paths.h"
+#include "QtDialogs.h"
+#include "QtMessageLoop.h"
+#include "QtTestApp.h"
+#include "RecordingLauncher.h"
+#include "TestSupport.h"
+#include "VirtualKeypad.h"
+#include "WindowsFolder.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QMessageBox>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <map>
+#include <memory>
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+const std::string Note = "Note: EEPROM must be in erased stated in order to get version info. ";
+const std::string NoLink = "Unable to communicate wth Quillboard";
+
+class TSimulatedDesktop : public TDesktop {
+public:
+    TSimulatedDesktop() { SetDesktop(this); }
+    ~TSimulatedDesktop() override { SetDesktop(nullptr); }
+    HWND FindForeignWindow(const std::string& Title) override
+    {
+        const auto it = Foreign.find(Title);
+        return it == Foreign.end() ? 0 : it->second;
+    }
+    bool Activate(HWND Wnd) override
+    {
+        Activated.push_back(Wnd);
+        return true;
+    }
+    POINT CursorPos() override { return Cursor; }
+    void NotifyIconChanged(uint32_t Message, const NOTIFYICONDATA& Data) override { Icons.emplace_back(Message, Data); }
+
+    std::map<std::string, HWND> Foreign;
+    std::vector<HWND> Activated;
+    POINT Cursor{120, 80};
+    std::vector<std::pair<uint32_t, NOTIFYICONDATA>> Icons;
+};
+
+// Before the fixture's members: the loop's own desktop must not replace the simulated one.
+struct TLoopInstalled {
+    TLoopInstalled()
+    {
+        App();
+        InstallQtMessageLoop();
+    }
+};
+
+struct TMenuSeen {
+    QPoint Pos;
+    Lines Entries; // "-" for a separator
+};
+
+class TrayForm : public TLoopInstalled, public ::testing::Test {
+protected:
+    TTempDir Folder;
+    TTestWindowsFolder Windows; // its port driver: none, unless a test puts the controller there
+    TVirtualKeypad Keypad;
+    TRecordedPauses Pauses;
+    TRecordingDialogs Dialogs;
+    TRecordingLauncher Launcher;
+    TSimulatedDesktop Desk;
+    std::unique_ptr<TMainForm> Form;
+
+    void SetUp() override
+    {
+        SetProgramFileName(Folder.File("QuillboardLED"));
+        Windows.WriteDriverFile("not a driver\n");
+        Keypad.SetDevices("04b4 0a0a\n");
+        Application.Initialize();
+        Application.Icon = 7;
+        Form = std::make_unique<TMainForm>(nullptr);
+        Application.MainForm = Form.get();
+    }
+    void TearDown() override
+    {
+        Form.reset();
+        SetProgramFileName("");
+    }
+
+    Lines Reports() const
+    {
+        Lines out;
+        for (const TLoggedReport& r : Keypad.Reports()) out.push_back(r.Event + HexBytes(r.Bytes));
+        return out;
+    }
+
+    void Post(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam)
+    {
+        ASSERT_TRUE(PostMessageA(Wnd, Msg, WParam, LParam));
+        Application.ProcessMessages();
+    }
+
+    // The icon's notification as the desktop posts it. A menu that opens is looked at and
+    // the entry captioned Choice is chosen ("" dismisses it).
+    TMenuSeen Notify(LPARAM MouseMessage, const std::string& Choice = "")
+    {
+        TMenuSeen seen;
+        QTimer poll;
+        WatchMenu(poll, Choice, seen);
+        Post(Form->Handle(), Form->TrayMessage, 0, MouseMessage);
+        return seen;
+    }
+
+    // While Poll runs, the next menu to open is looked at into Seen and Choice is chosen.
+    static void WatchMenu(QTimer& Poll, const std::string& Choice, TMenuSeen& Seen)
+    {
+        QObject::connect(&Poll, &QTimer::timeout, [&Poll, Choice, &Seen] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (!menu) return;
+            Poll.stop();
+            Seen.Pos = menu->pos();
+            QAction* chosen = nullptr;
+            for (QAction* a : menu->actions()) {
+                Seen.Entries.push_back(a->isSeparator() ? "-" : a->text().toStdString());
+                if (!a->isSeparator() && a->text().toStdString() == Choice) chosen = a;
+            }
+            if (chosen) {
+                menu->setActiveAction(chosen);
+                QTest::keyClick(menu, Qt::Key_Return);
+            } else {
+                menu->close();
+            }
+        });
+        Poll.start(5);
+    }
+
+    // The bytes the keyboard controller's data port took, in order.
+    Lines DataPortWrites() const
+    {
+        Lines out;
+        for (const std::string& line : Windows.PortLog())
+            if (line.rfind("out 0x60 ", 0) == 0) out.push_back(line.substr(9));
+        return out;
+    }
+};
+
+TEST_F(TrayForm, TrayIconRecordAddedAtCreationAndRemovedWithTheForm)
+{
+    EXPECT_EQ(Form->TrayMessage, RegisterWindowMessageA("IconNotify_QZ_QuillboardLED"));
+    EXPECT_GE(Form->TrayMessage, 0xC000u);
+    ASSERT_EQ(Desk.Icons.size(), 1u);
+    const auto& [message, added] = Desk.Icons[0];
+    EXPECT_EQ(message, NIM_ADD);
+    EXPECT_EQ(added.cbSize, 88u);
+    EXPECT_EQ(added.hWnd, Form->Handle());
+    EXPECT_EQ(added.uID, 0u);
+    EXPECT_EQ(added.uFlags, 7u);
+    EXPECT_EQ(added.uCallbackMessage, Form->TrayMessage);
+    EXPECT_EQ(added.hIcon, 7u);
+    char tip[64] = "Varnholt QuillboardLED";
+    EXPECT_EQ(std::memcmp(added.szTip, tip, sizeof tip), 0) << "the tip is not zero-padded";
+    // The hidden form is what other programs find by its caption.
+    EXPECT_EQ(FindWindowA(nullptr, "Varnholt QuillboardLED"), Form->Handle());
+
+    const HWND wnd = Form->Handle();
+    Form.reset();
+    ASSERT_EQ(Desk.Icons.size(), 2u);
+    EXPECT_EQ(Desk.Icons[1].first, NIM_DELETE);
+    EXPECT_EQ(Desk.Icons[1].second.hWnd, wnd);
+    EXPECT_EQ(Desk.Icons[1].second.uID, 0u);
+    EXPECT_EQ(FindWindowA(nullptr, "Varnholt QuillboardLED"), 0u);
+}
+
+TEST_F(TrayForm, RightButtonOpensTheNineEntryMenuAtTheCursorOtherNotificationsDoNothing)
+{
+    const TMenuSeen seen = Notify(WM_RBUTTONUP);
+    EXPECT_EQ(seen.Pos, QPoint(120, 80));
+    EXPECT_EQ(seen.Entries, (Lines{"Help\\About", "-", "Turn the LED On", "Turn the LED Off", "Flash the LED", "-",
+                                   "Get Keypad Version", "-", "Exit"}));
+    EXPECT_EQ(Desk.Activated, std::vector<HWND>{Form->Handle()}) << "the form is not made the foreground window";
+
+    for (LPARAM other : {WM_LBUTTONUP, WM_LBUTTONDOWN, WM_LBUTTONDBLCLK, WM_RBUTTONDOWN, WM_MOUSEMOVE})
+        EXPECT_TRUE(Notify(other).Entries.empty()) << "lParam " << other;
+    EXPECT_TRUE(Reports().empty());
+    EXPECT_TRUE(Dialogs.Messages.empty());
+}
+
+struct TCommandRow {
+    const char* Name;
+    const char* Devices;
+    std::function<void()> Act;
+    Lines Reports;
+    Lines Boxes;
+};
+
+TEST_F(TrayForm, MenuAndPostedCommandsReachTheKeypad)
+{
+    const Lines on{"output 00 e4 e4 e4", "output 00 05 05 05"};
+    auto post = [this](WPARAM W, LPARAM L, bool ToApplication = false) {
+        return [=, this] { Post(ToApplication ? Application.Handle() : Form->Handle(), WM_KEYPADCOMMAND, W, L); };
+    };
+    const TCommandRow rows[] = {
+        {"menu: Turn the LED On", "04b4 0a0a", [this] { Notify(WM_RBUTTONUP, "Turn the LED On"); }, on, {}},
+        {"menu: Turn the LED Off", "04b4 0a0a", [this] { Form->mnuTurnLEDOff->Click(); },
+         {"output 00 e4 e4 e4", "output 00 04 04 04"}, {}},
+        {"menu: Flash the LED", "16c0 0607", [this] { Form->mnuFlashLED->Click(); },
+         {"feature 00 01 e4 00 00 00", "feature 00 01 06 00 00 00"}, {}},
+        {"posted E4/5 to the form", "04b4 0a0a", post(0xE4, 5), on, {}},
+        {"posted E4/4 to the application's window", "04b4 0a0a", post(0xE4, 4, true), {"output 00 e4 e4 e4", "output 00 04 04 04"}, {}},
+        {"posted E4/6", "04b4 0a0a", post(0xE4, 6), {"output 00 e4 e4 e4", "output 00 06 06 06"}, {}},
+        {"posted E4/3: no version request by message", "04b4 0a0a", post(0xE4, 3), {}, {}},
+        {"posted E4/7", "04b4 0a0a", post(0xE4, 7), {}, {}},
+        {"posted E3/5", "04b4 0a0a", post(0xE3, 5), {}, {}},
+        {"sent, not posted: passes no hook", "04b4 0a0a",
+         [this] { SendMessageA(Form->Handle(), WM_KEYPADCOMMAND, 0xE4, 5); }, {}, {}},
+        {"nothing reachable: menu", "", [this] { Form->mnuTurnLEDOn->Click(); }, {}, {NoLink}},
+        {"nothing reachable: posted E4/5", "", post(0xE4, 5), {}, {NoLink}},
+        {"a byte not handed over", "04b4 0a0a write-fails=1", [this] { Form->mnuTurnLEDOn->Click(); },
+         {"output 00 05 05 05"}, {NoLink}},
+    };
+    for (const TCommandRow& row : rows) {
+        SCOPED_TRACE(row.Name);
+        Keypad.SetDevices(row.Devices);
+        std::remove(Keypad.LogFile().c_str());
+        Dialogs.Messages.clear();
+        row.Act();
+        EXPECT_EQ(Reports(), row.Reports);
+        ASSERT_EQ(Dialogs.Texts(), row.Boxes);
+        for (const TMessageRequest& box : Dialogs.Messages) {
+            EXPECT_EQ(box.Caption, "QuillboardLED");
+            EXPECT_EQ(box.Icon, TMsgIcon::Information);
+            EXPECT_EQ(box.Buttons, TMsgButtons::Ok);
+        }
+    }
+}
+
+// While a box is up its own loop takes the messages: a posted command is not acted on, but
+// the icon's menu still runs a command over the box.
+TEST_F(TrayForm, ABoxOwnLoopPassesTheHookOverButTheIconStillWorks)
+{
+    Dialogs.OnMessage = [&](const TMessageRequest&) {
+        Dialogs.OnMessage = nullptr;
+        ASSERT_TRUE(PostMessageA(Form->Handle(), WM_KEYPADCOMMAND, 0xE4, 4));
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(Reports().empty()) << "the posted command was acted on under the box";
+        Notify(WM_RBUTTONUP, "Turn the LED On");
+    };
+    Form->Help1->Click();
+    Application.ProcessMessages();
+    EXPECT_EQ(Reports(), (Lines{"output 00 e4 e4 e4", "output 00 05 05 05"}));
+}
+
+TEST_F(TrayForm, HelpBoxCaptionAndItsEightLines)
+{
+    Form->Help1->Click();
+    ASSERT_EQ(Dialogs.Messages.size(), 1u);
+    const TMessageRequest& box = Dialogs.Messages[0];
+    EXPECT_EQ(box.Caption, "QuillboardLED Demo v5.10 - Help");
+    EXPECT_EQ(box.Icon, TMsgIcon::None);
+    EXPECT_EQ(box.Buttons, TMsgButtons::Ok);
+    EXPECT_EQ(box.Text, "This program controls the LED of a Varnholt Quillboard 590 or 591. Please follow these\r\n"
+                        "IMPORTANT CONFIGURATION REQUIREMENTS:\r\n"
+                        "\r\n"
+                        " \x95 This function requires a Quillboard v5.00 or higher. \r\n"
+                        "\r\n"
+                        " \x95 For controlling the LED make sure the Quillboard is configured for LED in Host/Macro mode. \r\n"
+                        "\r\n"
+                        " \x95 For getting the Version info make sure the EEPROM is erased (two-finger reset).");
+    EXPECT_TRUE(Reports().empty());
+}
+
+// On the screen the box breaks its lines at CR LF and shows byte 0x95 as the bullet.
+TEST_F(TrayForm, HelpBoxOnTheScreen)
+{
+    TQtDialogSeam screen;
+    SetDialogSeam(&screen);
+    QString shown;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) return;
+        poll.stop();
+        shown = box->text();
+        box->accept();
+    });
+    poll.start(5);
+    Form->Help1->Click();
+    SetDialogSeam(&Dialogs);
+    const QStringList lines = shown.split(QChar('\n'));
+    ASSERT_EQ(lines.size(), 8);
+    EXPECT_EQ(lines[3], QString::fromUtf8(" \u2022 This function requires a Quillboard v5.00 or higher. "));
+    EXPECT_FALSE(shown.contains(QChar('\r')));
+}
+
+struct TVersionRow {
+    const char* Name;
+    const char* Devices;
+    bool TapcheckFile;
+    bool TapcheckWindow;
+    Lines Boxes;
+    bool Started; // Tapcheck started, and only after its box
+};
+
+TEST_F(TrayForm, GetKeypadVersionGuidesToTapcheckOrNotepad)
+{
+    const TVersionRow rows[] = {
+        {"Tapcheck running: raised", "04b4 0a0a", true, true, {"Tapcheck opened.  When ready, press a keypad key.\r\n" + Note}, false},
+        {"Tapcheck not running: started after OK", "04b4 0a0a", true, false,
+         {"Tapcheck is opening.  When ready, press a keypad key.\r\n" + Note}, true},
+        {"no Tapcheck: Notepad", "04b4 0a0a", false, true, {"Open/activate \"Notepad.exe\" then press a keypad key.\r\n" + Note}, false},
+        {"nothing reachable: that alone", "", true, true, {NoLink}, false},
+    };
+    constexpr HWND TapcheckWindow = 0x5A0001;
+    for (const TVersionRow& row : rows) {
+        SCOPED_TRACE(row.Name);
+        Keypad.SetDevices(row.Devices);
+        std::remove(Keypad.LogFile().c_str());
+        std::remove(Folder.File("Tapcheck").c_str());
+        if (row.TapcheckFile) MakeExecutable(Folder.File("Tapcheck"));
+        Desk.Foreign.clear();
+        if (row.TapcheckWindow) Desk.Foreign["Tapcheck"] = TapcheckWindow;
+        Desk.Activated.clear();
+        Dialogs.Messages.clear();
+        Launcher.Starts.clear();
+        size_t startsDuringBox = 0;
+        Dialogs.OnMessage = [&](const TMessageRequest&) { startsDuringBox = Launcher.Starts.size(); };
+
+        Form->mnuGetVersion->Click();
+
+        EXPECT_EQ(Reports(), row.Devices[0] ? (Lines{"output 00 e4 e4 e4", "output 00 03 03 03"}) : Lines{});
+        EXPECT_EQ(Dialogs.Texts(), row.Boxes);
+        EXPECT_EQ(Dialogs.Messages.at(0).Caption, "QuillboardLED");
+        EXPECT_EQ(Dialogs.Messages.at(0).Icon, TMsgIcon::Information);
+        const bool raised = row.Devices[0] && row.TapcheckFile && row.TapcheckWindow;
+        EXPECT_EQ(Desk.Activated, raised ? std::vector<HWND>{TapcheckWindow} : std::vector<HWND>{});
+        EXPECT_EQ(startsDuringBox, 0u);
+        ASSERT_EQ(Launcher.Starts.size(), row.Started ? 1u : 0u);
+        if (row.Started) {
+            EXPECT_EQ(Launcher.Starts[0].Program, Folder.File("Tapcheck"));
+            EXPECT_TRUE(Launcher.Starts[0].Arguments.empty());
+            EXPECT_EQ(Launcher.Starts[0].Directory, Folder.Path() + "/");
+            EXPECT_EQ(Launcher.Starts[0].ShowCmd, SW_SHOWNORMAL);
+        }
+    }
+}
+
+struct TWaitRow {
+    const char* Name;
+    LPARAM Posted;      // WM_KEYPADCOMMAND posted before the command starts
+    const char* Chosen; // from the icon's menu, opened during the wait
+    TMenuItem* TMainForm::*Command;
+    Lines Writes;
+    Lines Boxes;
+    bool Ends;
+};
+
+// The PS/2 wait lets waiting messages run: a command that arrives then (posted, or chosen from
+// a new menu) runs after the running one, in order of arrival, never between its bytes; "Exit"
+// ends the program once the running command is done, and what waits is dropped.
+TEST_F(TrayForm, CommandsArrivingDuringThePs2WaitRunAfterTheRunningOne)
+{
+    const TWaitRow rows[] = {
+        {"posted, then chosen", 5, "Flash the LED", &TMainForm::mnuTurnLEDOff, {"0xe4", "0x04", "0xe4", "0x05", "0xe4", "0x06"}, {}, false},
+        {"Exit chosen", 6, "Exit", &TMainForm::mnuGetVersion, {"0xe4", "0x03"},
+         {"Open/activate \"Notepad.exe\" then press a keypad key.\r\n" + Note}, true},
+    };
+    Keypad.SetDevices("");
+    for (const TWaitRow& row : rows) {
+        SCOPED_TRACE(row.Name);
+        Application.Initialize();
+        std::remove((Windows.Path() + "/SYSTEM32/DRIVERS/PORTACC.LOG").c_str());
+        Windows.WriteDriverFile("driver virtual-keyboard-controller\nstatus 0x01 3\n");
+        Dialogs.Messages.clear();
+        ASSERT_TRUE(PostMessageA(Form->Handle(), WM_KEYPADCOMMAND, 0xE4, row.Posted));
+        ASSERT_TRUE(PostMessageA(Form->Handle(), Form->TrayMessage, 0, WM_RBUTTONUP));
+        QTimer poll;
+        TMenuSeen seen;
+        WatchMenu(poll, row.Chosen, seen);
+        bool endedUnderTheCommand = false;
+        Dialogs.OnMessage = [&](const TMessageRequest&) { endedUnderTheCommand = Application.Terminated(); };
+
+        (Form.get()->*row.Command)->Click();
+
+        EXPECT_EQ(seen.Entries.size(), 9u) << "the menu did not open during the wait";
+        EXPECT_EQ(DataPortWrites(), row.Writes);
+        EXPECT_EQ(Dialogs.Texts(), row.Boxes);
+        EXPECT_FALSE(endedUnderTheCommand) << "the program ended under the running command";
+        EXPECT_EQ(Application.Terminated(), row.Ends);
+    }
+}
+
+} // namespace
