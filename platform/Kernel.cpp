@@ -6,6 +6,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -109,8 +110,11 @@ HANDLE OpenDriverDevicePath(const std::string& FileName, uint32_t /*DesiredAcces
         how = TDriverLoad::Service;
     }
     auto device = std::make_unique<TDeviceObject>();
-    device->Lock = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-    if (device->Lock < 0) return Fail(ERROR_FILE_NOT_FOUND);
+    // Only a regular file is a driver; opened without waiting, a pipe in its place cannot block us.
+    device->Lock = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    struct stat st {};
+    if (device->Lock < 0 || ::fstat(device->Lock, &st) != 0 || !S_ISREG(st.st_mode))
+        return Fail(ERROR_FILE_NOT_FOUND);
     // One opening at a time, across processes: the lock goes with the handle.
     if (::flock(device->Lock, LOCK_EX | LOCK_NB) != 0) return Fail(ERROR_ACCESS_DENIED);
     uint32_t error = ERROR_SUCCESS;

@@ -16,7 +16,8 @@ TDriverLoader gLoader;
 std::unique_ptr<TKernelDriver> LoadDriverFile(const std::string& DriverFile, TDriverLoad How, uint32_t& Error)
 {
     std::string text;
-    if (FileSystem().ReadWholeFile(DriverFile, text) != TFileSystem::TReadResult::Read) {
+    // A driver file is a few lines of description; a larger one is no driver of ours.
+    if (FileSystem().ReadWholeFile(DriverFile, text, 1 << 20) != TFileSystem::TReadResult::Read) {
         Error = ERROR_FILE_NOT_FOUND;
         return nullptr;
     }

@@ -55,7 +55,10 @@ public:
         FLock = ::open(GetWindowsDirectoryA().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (FLock >= 0) ::flock(FLock, LOCK_EX);
         std::string text;
-        if (FileSystem().ReadWholeFile(FPath, text) == TFileSystem::TReadResult::Read) Parse(text);
+        // A handful of services fit in a few hundred bytes: anything far larger is damaged.
+        const auto read = FileSystem().ReadWholeFile(FPath, text, 1 << 20);
+        if (read == TFileSystem::TReadResult::Read) Parse(text);
+        FUnreadable = read == TFileSystem::TReadResult::Failed;
     }
     ~TDatabase()
     {
@@ -77,9 +80,14 @@ public:
     }
     const std::vector<TService>& Services() const { return FServices; }
 
-    // False, with the last error set, when the file cannot be replaced.
+    // False, with the last error set, when the file cannot be replaced. A database that is
+    // there but could not be read is never replaced: that would drop every service it holds.
     bool Save()
     {
+        if (FUnreadable) {
+            SetLastError(ERROR_ACCESS_DENIED);
+            return false;
+        }
         std::ostringstream out;
         for (const TService& s : FServices)
             out << '[' << s.Name << "]\nDisplayName=" << s.DisplayName << "\nType=" << s.Type << "\nStart=" << s.Start
@@ -119,6 +127,7 @@ private:
     }
 
     std::string FPath;
+    bool FUnreadable = false;
     int FLock = -1;
     std::vector<TService> FServices;
 };
@@ -150,11 +159,15 @@ bool NamedByHandle(const std::string& Service)
 }
 
 // The service of a handle as the database has it now; null when the handle is not a
-// service's (6) or the service has gone (1060).
-TService* ServiceOf(TDatabase& Db, SC_HANDLE Service)
+// service's (6), was not opened with the Right asked (5) or the service has gone (1060).
+TService* ServiceOf(TDatabase& Db, SC_HANDLE Service, uint32_t Right)
 {
     const TScObject* handle = ObjectOf(Service, false);
     if (!handle) return nullptr;
+    if ((handle->Access & Right) != Right) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return nullptr;
+    }
     TService* s = Db.Find(handle->Service);
     if (!s) SetLastError(ERROR_SERVICE_DOES_NOT_EXIST);
     return s;
@@ -169,6 +182,15 @@ bool Fail(uint32_t Error)
 std::string Text(const char* S)
 {
     return S ? S : "";
+}
+
+// The database holds each value on a line of its own: a control character in one would
+// split it and forge the lines after it.
+bool OneLine(const char* S)
+{
+    for (; S && *S; ++S)
+        if (static_cast<unsigned char>(*S) < 0x20 || *S == 0x7F) return false;
+    return true;
 }
 
 // A driver file inside the Windows folder is kept relative to it, as the platform keeps its
@@ -206,7 +228,8 @@ SC_HANDLE CreateServiceA(SC_HANDLE SCManager, const char* ServiceName, const cha
         SetLastError(ERROR_ACCESS_DENIED);
         return nullptr;
     }
-    if (Text(ServiceName).empty() || ServiceType != SERVICE_KERNEL_DRIVER || Text(BinaryPathName).empty()) {
+    if (Text(ServiceName).empty() || ServiceType != SERVICE_KERNEL_DRIVER || Text(BinaryPathName).empty() ||
+        !OneLine(ServiceName) || !OneLine(DisplayName) || !OneLine(BinaryPathName)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
@@ -242,7 +265,7 @@ SC_HANDLE OpenServiceA(SC_HANDLE SCManager, const char* ServiceName, uint32_t De
 bool StartServiceA(SC_HANDLE Service, uint32_t /*NumServiceArgs*/, const char** /*ServiceArgVectors*/)
 {
     TDatabase db;
-    TService* s = ServiceOf(db, Service);
+    TService* s = ServiceOf(db, Service, SERVICE_START);
     if (!s) return false;
     if (s->DeletePending) return Fail(ERROR_SERVICE_MARKED_FOR_DELETE);
     if (s->State == SERVICE_RUNNING) return Fail(ERROR_SERVICE_ALREADY_RUNNING);
@@ -255,7 +278,7 @@ bool StartServiceA(SC_HANDLE Service, uint32_t /*NumServiceArgs*/, const char** 
 bool ControlService(SC_HANDLE Service, uint32_t Control, SERVICE_STATUS* Status)
 {
     TDatabase db;
-    TService* s = ServiceOf(db, Service);
+    TService* s = ServiceOf(db, Service, SERVICE_STOP);
     if (!s) return false;
     if (Control != SERVICE_CONTROL_STOP) return Fail(ERROR_INVALID_PARAMETER);
     if (Status) *Status = {s->Type, s->State, 0, 0, 0, 0, 0};
@@ -268,7 +291,7 @@ bool ControlService(SC_HANDLE Service, uint32_t Control, SERVICE_STATUS* Status)
 bool DeleteService(SC_HANDLE Service)
 {
     TDatabase db;
-    TService* s = ServiceOf(db, Service);
+    TService* s = ServiceOf(db, Service, DELETE);
     if (!s) return false;
     if (s->DeletePending) return Fail(ERROR_SERVICE_MARKED_FOR_DELETE);
     s->DeletePending = true;

@@ -18,6 +18,9 @@ constexpr uint32_t SC_MANAGER_CONNECT = 0x0001;
 constexpr uint32_t SC_MANAGER_CREATE_SERVICE = 0x0002;
 constexpr uint32_t SC_MANAGER_ENUMERATE_SERVICE = 0x0004;
 constexpr uint32_t SC_MANAGER_ALL_ACCESS = 0xF003F;
+constexpr uint32_t SERVICE_START = 0x0010;
+constexpr uint32_t SERVICE_STOP = 0x0020;
+constexpr uint32_t DELETE = 0x00010000;
 constexpr uint32_t SERVICE_ALL_ACCESS = 0xF01FF;
 constexpr uint32_t SERVICE_KERNEL_DRIVER = 0x00000001;
 constexpr uint32_t SERVICE_DEMAND_START = 0x00000003;
@@ -41,13 +44,16 @@ struct SERVICE_STATUS {
 // an administrator's manager creates services or opens them for more than queries.
 SC_HANDLE OpenSCManagerA(const char* MachineName, const char* DatabaseName, uint32_t DesiredAccess);
 // Records a kernel-driver service stopped. Null with last error 1073 when a service of that
-// name exists (1072 when it is marked for deletion), 87 for another service type.
+// name exists (1072 when it is marked for deletion), 87 for another service type or a name or
+// path with a control character, 5 when the database cannot be read or replaced.
 SC_HANDLE CreateServiceA(SC_HANDLE SCManager, const char* ServiceName, const char* DisplayName, uint32_t DesiredAccess,
                          uint32_t ServiceType, uint32_t StartType, uint32_t ErrorControl, const char* BinaryPathName,
                          const char* LoadOrderGroup, uint32_t* TagId, const char* Dependencies,
                          const char* ServiceStartName, const char* Password);
 // Null with last error 1060 when there is no such service.
 SC_HANDLE OpenServiceA(SC_HANDLE SCManager, const char* ServiceName, uint32_t DesiredAccess);
+// Starting, stopping and deleting each need the right in the handle's access (SERVICE_START,
+// SERVICE_STOP, DELETE): otherwise they fail with 5.
 // Fails with 1056 when the service runs, 1072 when it is marked for deletion, 2 when its
 // driver file is missing, 193 when the file names no driver of ours.
 bool StartServiceA(SC_HANDLE Service, uint32_t NumServiceArgs, const char** ServiceArgVectors);

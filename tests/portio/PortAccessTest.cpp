@@ -275,6 +275,31 @@ TEST_F(TPortAccessTest, PausesOfCloseAndDestroy)
     EXPECT_EQ(ServiceState(), "running");
 }
 
+// Where each pause falls: what the component and the service look like at each one.
+TEST_F(TPortAccessTest, ClosingPausesFallAroundTheUnmapAndTheRelease)
+{
+    LeaveService(false); // OpenAccess starts it, so CloseAccess stops it
+    auto port = std::make_unique<TPortAccess>(nullptr);
+    ASSERT_TRUE(port->OpenAccess());
+    port->SetHardAccess(false);
+    TakeCalls();
+    static decltype(this) test; // this test's own class, which may reach the fixture's records
+    static TPortAccess* watched;
+    static std::vector<std::string> seen;
+    test = this, watched = port.get(), seen.clear();
+    SetSleepSeam([](uint32_t Ms) {
+        seen.push_back(std::to_string(Ms) + (watched->ActiveHW() ? " active" : " inactive") +
+                       (watched->HardAccess() ? " hard " : " soft ") + std::to_string(test->Calls.size()) + " " +
+                       test->ServiceState());
+    });
+    port.reset();
+    EXPECT_EQ(seen, (std::vector<std::string>{
+                        "100 active soft 0 running", "100 active hard 0 running", "100 active hard 0 running",
+                        "100 active hard 1 running", // after the unmap request
+                        "100 active hard 1 stopped", // after the release
+                        "100 inactive hard 1 stopped", "100 inactive hard 1 stopped", "100 inactive hard 1 stopped"}));
+}
+
 TEST_F(TPortAccessTest, AnOwnerDestroysItsPortAccess)
 {
     LeaveService(false);

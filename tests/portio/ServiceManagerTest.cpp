@@ -3,6 +3,9 @@
 #include <cstring>
 #include <filesystem>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 using TServiceManagerTest = TPortTest;
@@ -49,6 +52,17 @@ TEST_F(TServiceManagerTest, ErrorsOfTheServiceCalls)
     SetAdministratorSeam(false);
     EXPECT_EQ(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS), nullptr);
     EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+    // An ordinary user's handle may ask about the service, not stop or delete it.
+    SC_HANDLE user = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
+    SC_HANDLE query = OpenServiceA(user, "PORTACC", 0x0004); // SERVICE_QUERY_STATUS
+    ASSERT_NE(query, nullptr);
+    EXPECT_FALSE(ControlService(query, SERVICE_CONTROL_STOP, nullptr));
+    EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+    EXPECT_FALSE(DeleteService(query));
+    EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+    CloseServiceHandle(query);
+    CloseServiceHandle(user);
+    EXPECT_EQ(ServiceState(), "running");
 }
 
 TEST_F(TServiceManagerTest, ADeletedServiceGoesOnceStoppedAndClosed)
@@ -77,6 +91,33 @@ TEST_F(TServiceManagerTest, TheDatabaseIsWrittenWholeAndRefusedWritesChangeNothi
         EXPECT_EQ(refusing.Refused, 1);
     }
     EXPECT_EQ(ServiceState(), "none");
+    // A line break in a value would forge the lines after it.
+    EXPECT_EQ(CreateServiceA(scm.Handle, "PORTACC", "PORTACC\nState=4", SERVICE_ALL_ACCESS, SERVICE_KERNEL_DRIVER,
+                             SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL, Windows.DriverFile().c_str(), nullptr,
+                             nullptr, nullptr, nullptr, nullptr),
+              nullptr);
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(Windows.ServiceDatabase(), "");
+
+    // A database this process may replace but not read: what it holds must not be lost.
+    LeaveService(false);
+    const std::string kept = Windows.ServiceDatabase();
+    if (::geteuid() != 0) GTEST_SKIP() << "needs to act as another user";
+    namespace fs = std::filesystem;
+    fs::permissions(fs::path(Windows.Path()).parent_path(), fs::perms::group_exec | fs::perms::others_exec,
+                    fs::perm_options::add);
+    fs::permissions(Windows.Path(), fs::perms::all);
+    fs::permissions(Windows.Path() + "/SERVICES.INI",
+                    fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write);
+    ASSERT_EQ(::seteuid(65534), 0);
+    SC_HANDLE other = CreateServiceA(scm.Handle, "OTHER", "OTHER", SERVICE_ALL_ACCESS, SERVICE_KERNEL_DRIVER,
+                                     SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL, Windows.DriverFile().c_str(),
+                                     nullptr, nullptr, nullptr, nullptr, nullptr);
+    const uint32_t error = GetLastError();
+    ASSERT_EQ(::seteuid(0), 0);
+    EXPECT_EQ(other, nullptr);
+    EXPECT_EQ(error, ERROR_ACCESS_DENIED);
+    EXPECT_EQ(Windows.ServiceDatabase(), kept);
 }
 
 TEST_F(TServiceManagerTest, ADeviceOpensOnceAtATimeAndAnswersWhole48ByteRequests)
@@ -109,6 +150,21 @@ TEST_F(TServiceManagerTest, ADeviceOpensOnceAtATimeAndAnswersWhole48ByteRequests
                           FILE_ATTRIBUTE_NORMAL, nullptr),
               INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+}
+
+// A driver file that is no regular file (a pipe would block whoever opens it) names no
+// driver: the device does not open, and nothing waits.
+TEST_F(TServiceManagerTest, ADriverFileThatIsNoFileOpensNoDevice)
+{
+    LeaveService(true);
+    std::filesystem::remove(Windows.DriverFile());
+    ASSERT_EQ(::mkfifo(Windows.DriverFile().c_str(), 0644), 0);
+    ::alarm(10); // a device open that blocks ends the test
+    EXPECT_EQ(CreateFileA("\\\\.\\PORTACC", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                          FILE_ATTRIBUTE_NORMAL, nullptr),
+              INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+    ::alarm(0);
 }
 
 TEST(WindowsDirectory, ReturnsTheLengthOrTheSizeNeeded)
