@@ -15,9 +15,10 @@
 // QUILL_VIRTUAL_HID_LOG names a file to which every open, close and report of a device is
 // appended, one line each: milliseconds since the epoch, the device path, the event ("open",
 // "close", "feature" or "output") and, for a report, the bytes taken in hex.
+#include "KeypadLog.h"
+
 #include <hidapi/hidapi.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -112,21 +113,7 @@ void FreeInfo(hid_device_info* info)
 
 void Log(const std::string& Path, const char* Event, const unsigned char* Data = nullptr, size_t Length = 0)
 {
-    const char* file = std::getenv("QUILL_VIRTUAL_HID_LOG");
-    if (!file) return;
-    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-        std::chrono::system_clock::now().time_since_epoch()).count();
-    std::string line = std::to_string(ms) + " " + Path + " " + Event;
-    char hex[4];
-    for (size_t i = 0; i < Length; ++i) {
-        std::snprintf(hex, sizeof hex, " %02x", Data[i]);
-        line += hex;
-    }
-    line += "\n";
-    if (FILE* f = std::fopen(file, "a")) {
-        std::fputs(line.c_str(), f);
-        std::fclose(f);
-    }
+    if (const char* file = std::getenv("QUILL_VIRTUAL_HID_LOG")) AppendKeypadLog(file, Path, Event, Data, Length);
 }
 
 } // namespace

@@ -9,50 +9,20 @@
 set -eu
 probe=$1
 work=$2
-qemu=$(command -v qemu-system-x86_64 || true)
-busybox=$(command -v busybox || true)
-kernel=$(ls /boot/vmlinuz-* 2>/dev/null | sort -V | tail -n 1)
-if [ -z "$qemu" ] || [ -z "$busybox" ] || [ -z "$kernel" ] || [ ! -r "$kernel" ]; then
-  echo "skipped: needs qemu-system-x86_64, busybox and a readable /boot/vmlinuz-*"
-  exit 77
-fi
-
-rm -rf "$work"
-root=$work/root
-mkdir -p "$root/bin" "$root/dev" "$root/proc" "$root/sys" "$root/tmp"
-cp "$busybox" "$root/bin/busybox"
-cp "$probe" "$root/bin/portio_probe"
-# The shared libraries of both programs, at the paths their loader looks for them.
-for lib in $( (ldd "$probe"; ldd "$busybox") 2>/dev/null | awk '$2 == "=>" && $3 ~ /^\// { print $3 } $1 ~ /^\// { print $1 }' | sort -u); do
-  mkdir -p "$root$(dirname "$lib")"
-  cp -L "$lib" "$root$lib"
-done
-cat > "$root/init" <<'INIT'
-#!/bin/busybox sh
-/bin/busybox --install -s /bin
-mount -t proc proc /proc
-mount -t sysfs sysfs /sys
-mount -t devtmpfs devtmpfs /dev
+. "$(dirname "$0")/../support/qemu-guest.sh"
+guest_require
+guest_begin "$work"
+guest_add_program "$probe" portio_probe
+guest_boot '
 windows=/var/lib/quillboard/windows
 mkdir -p $windows/SYSTEM32/DRIVERS
 echo "driver linux-port" > $windows/SYSTEM32/DRIVERS/PORTACC.SYS
 echo "guest: probe starts"
 /bin/portio_probe open in 0x64 hard 0 in 0x64 hard 1 out 0x60 0xe4 out 0x60 0x05 close
 echo "guest: probe exit $?"
-echo "guest: services [$(cat $windows/SERVICES.INI 2>/dev/null | tr '\n' ' ')]"
-poweroff -f
-INIT
-chmod +x "$root/init"
-(cd "$root" && find . | "$busybox" cpio -o -H newc 2>/dev/null | gzip -1 > "$work/initrd.gz")
-
-start=$(date +%s.%N)
-timeout 300 "$qemu" -accel tcg -m 256 -kernel "$kernel" -initrd "$work/initrd.gz" \
-  -append "console=ttyS0 quiet panic=-1 rdinit=/init quillboard.testguest=1" \
-  -display none -serial "file:$work/console.log" -monitor none -no-reboot -parallel null -parallel null \
-  -trace 'pckbd_kbd_write_*' -D "$work/trace.log" </dev/null
-end=$(date +%s.%N)
-echo "guest run: $(awk "BEGIN { printf \"%.1f\", $end - $start }") s"
-tr -d '\r' < "$work/console.log" | grep -E '^(guest:|open|in|hard|out|close)' | tee "$work/results.txt"
+echo "guest: services [$(cat $windows/SERVICES.INI 2>/dev/null | tr "\n" " ")]"
+' quillboard.testguest=1 -parallel null -parallel null -trace 'pckbd_kbd_write_*' -D "$work/trace.log"
+grep -E '^(guest:|open|in|hard|out|close)' "$work/console.txt" | tee "$work/results.txt"
 
 fail() { echo "FAILED: $*"; exit 1; }
 grep -qx 'guest: probe exit 0' "$work/results.txt" || fail "the probe did not end well"

@@ -28,10 +28,10 @@ void TVirtualKeypad::SetDevices(const std::string& Lines)
     WriteFileText(FDevices, Lines);
 }
 
-std::vector<TLoggedReport> TVirtualKeypad::Events() const
+std::vector<TLoggedReport> ReadKeypadLog(const std::string& File)
 {
     std::vector<TLoggedReport> out;
-    std::ifstream in(FLog);
+    std::ifstream in(File);
     std::string line;
     while (std::getline(in, line)) {
         std::istringstream words(line);
@@ -44,12 +44,22 @@ std::vector<TLoggedReport> TVirtualKeypad::Events() const
     return out;
 }
 
-std::vector<TLoggedReport> TVirtualKeypad::Reports() const
+std::vector<TLoggedReport> ReportsOf(std::vector<TLoggedReport> Events)
 {
     std::vector<TLoggedReport> out;
-    for (TLoggedReport& r : Events())
+    for (TLoggedReport& r : Events)
         if (r.Event == "feature" || r.Event == "output") out.push_back(std::move(r));
     return out;
+}
+
+std::vector<TLoggedReport> TVirtualKeypad::Events() const
+{
+    return ReadKeypadLog(FLog);
+}
+
+std::vector<TLoggedReport> TVirtualKeypad::Reports() const
+{
+    return ReportsOf(Events());
 }
 
 std::vector<uint8_t> TVirtualKeypad::CarriedBytes() const

@@ -17,6 +17,10 @@ struct TLoggedReport {
     std::vector<uint8_t> Bytes;
 };
 
+// Every line of a keypad log, in order (the virtual keypad's, or a test guest's keypads').
+std::vector<TLoggedReport> ReadKeypadLog(const std::string& File);
+// The reports among Events.
+std::vector<TLoggedReport> ReportsOf(std::vector<TLoggedReport> Events);
 // " 00 e4 e4 e4": each byte as a blank and two lowercase hex digits.
 std::string HexBytes(const std::vector<uint8_t>& Bytes);
 
