@@ -118,6 +118,32 @@ bool ReadDefinition(const TIniFile& ini)
     return true;
 }
 
+// Every key's section. The window goes on showing the selected macro, also when this fails
+// part way (out of memory): the selection it edits is back then too.
+void WriteKeys(TIniFile& ini)
+{
+    struct TSelectionKept {
+        uint8_t Key = Keypad->CurrentKey(), Level = Keypad->CurrentLevel();
+        ~TSelectionKept()
+        {
+            Keypad->SetCurrentKey(Key);
+            Keypad->SetCurrentLevel(Level);
+        }
+    } kept;
+    for (int k = 0; k < KeyCount; ++k) {
+        Keypad->SetCurrentKey(static_cast<uint8_t>(k));
+        const std::string section = "KEY" + std::to_string(k);
+        ini.WriteInteger(section, "KeyType", Keypad->GetKeyType() & 0x7F);
+        for (int l = 0; l < LevelCount; ++l) {
+            Keypad->SetCurrentLevel(static_cast<uint8_t>(l));
+            ini.WriteString(section, LevelKey(l, "Level_#_Name"), Keypad->GetName());
+            ini.WriteInteger(section, LevelKey(l, "L#_MacroMode"), Keypad->GetMacroMode());
+            ini.WriteBool(section, LevelKey(l, "L#_AutoRepeat"), Keypad->GetAutoRepeat());
+            ini.WriteString(section, LevelKey(l, "Level_#_Codes"), Keypad->GetCodeString());
+        }
+    }
+}
+
 } // namespace
 
 void SetMainWindowOps(TMainWindowOps* Ops)
@@ -182,22 +208,7 @@ void SaveDefinition(const std::string& Path)
     ini.WriteInteger(GlobalSection, "Character_Pacing", Keypad->CharacterPacing());
     ini.WriteInteger(GlobalSection, "Download_Delay", Keypad->DownloadDelay());
 
-    const uint8_t key = Keypad->CurrentKey();
-    const uint8_t level = Keypad->CurrentLevel();
-    for (int k = 0; k < KeyCount; ++k) {
-        Keypad->SetCurrentKey(static_cast<uint8_t>(k));
-        const std::string section = "KEY" + std::to_string(k);
-        ini.WriteInteger(section, "KeyType", Keypad->GetKeyType() & 0x7F);
-        for (int l = 0; l < LevelCount; ++l) {
-            Keypad->SetCurrentLevel(static_cast<uint8_t>(l));
-            ini.WriteString(section, LevelKey(l, "Level_#_Name"), Keypad->GetName());
-            ini.WriteInteger(section, LevelKey(l, "L#_MacroMode"), Keypad->GetMacroMode());
-            ini.WriteBool(section, LevelKey(l, "L#_AutoRepeat"), Keypad->GetAutoRepeat());
-            ini.WriteString(section, LevelKey(l, "Level_#_Codes"), Keypad->GetCodeString());
-        }
-    }
-    Keypad->SetCurrentKey(key);
-    Keypad->SetCurrentLevel(level);
+    WriteKeys(ini);
 
     // Throws when the file cannot be written; the definition then still counts as unsaved.
     ini.UpdateFile();

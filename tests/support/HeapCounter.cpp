@@ -3,6 +3,7 @@
 #include <malloc.h>
 
 #include <atomic>
+#include <cstdint>
 #include <cstdlib>
 #include <new>
 
@@ -10,6 +11,7 @@ namespace {
 
 std::atomic<size_t> InUse{0};
 std::atomic<size_t> Peak{0};
+std::atomic<size_t> UntilFailure{SIZE_MAX};
 
 void Count(void* P)
 {
@@ -30,6 +32,10 @@ void* Allocate(size_t N, size_t Align = 0)
 
 void* AllocateOrThrow(size_t N, size_t Align = 0)
 {
+    size_t left = UntilFailure.load();
+    while (left != SIZE_MAX && !UntilFailure.compare_exchange_weak(left, left == 0 ? SIZE_MAX : left - 1)) {
+    }
+    if (left == 0) throw std::bad_alloc();
     void* p = Allocate(N, Align);
     if (!p) throw std::bad_alloc();
     return p;
@@ -47,6 +53,7 @@ void Release(void* P) noexcept
 size_t HeapInUse() { return InUse.load(); }
 size_t HeapPeak() { return Peak.load(); }
 void ResetHeapPeak() { Peak = InUse.load(); }
+void FailAllocationAfter(size_t Count) { UntilFailure = Count; }
 
 void* operator new(size_t N) { return AllocateOrThrow(N); }
 void* operator new[](size_t N) { return AllocateOrThrow(N); }
