@@ -195,6 +195,34 @@ TEST_F(TrayForm, RightButtonOpensTheNineEntryMenuAtTheCursorOtherNotificationsDo
     EXPECT_TRUE(Dialogs.Messages.empty());
 }
 
+// Another program can post the icon's notification as often as it likes: while the menu is
+// open, further right-button notifications open no menu inside it (each would nest a loop).
+TEST_F(TrayForm, NotificationsWhileTheMenuIsOpenOpenNoFurtherMenu)
+{
+    int menusClosed = 0;
+    bool flooded = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (!menu) return;
+        if (!flooded) {
+            flooded = true;
+            for (int i = 0; i < 20; ++i) PostMessageA(Form->Handle(), Form->TrayMessage, 0, WM_RBUTTONUP);
+            return;
+        }
+        ++menusClosed;
+        menu->close();
+    });
+    poll.start(5);
+    Post(Form->Handle(), Form->TrayMessage, 0, WM_RBUTTONUP);
+    poll.stop();
+    EXPECT_TRUE(flooded);
+    EXPECT_EQ(menusClosed, 1);
+
+    // Once it is closed, the icon opens the menu again.
+    EXPECT_EQ(Notify(WM_RBUTTONUP).Entries.size(), 9u);
+}
+
 struct TCommandRow {
     const char* Name;
     const char* Devices;
