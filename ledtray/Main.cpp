@@ -80,9 +80,10 @@ TMainForm::TMainForm(TComponent* AOwner) : TForm(AOwner)
 TMainForm::~TMainForm()
 {
     FormDestroy(this);
-    // Neither the loop's hook nor the transport may reach a form that is gone.
+    // Neither the loop's hook, the transport nor the program block may reach a form that is gone.
     Application.OnMessage = nullptr;
     if (::KeyPort == KeyPort) ::KeyPort = nullptr;
+    if (MainForm == this) MainForm = nullptr;
 }
 
 void TMainForm::FormCreate(TComponent*)
