@@ -427,4 +427,22 @@ TEST_F(TrayForm, CommandsArrivingDuringThePs2WaitRunAfterTheRunningOne)
     }
 }
 
+// Over the box of a command that reached nothing, the icon's menu runs a command; one posted
+// during that command's PS/2 wait runs as soon as it has returned, before a command chosen
+// after it, not once the first box is answered.
+TEST_F(TrayForm, CommandsOverABoxRunInOrderOfArrival)
+{
+    Keypad.SetDevices("");
+    Dialogs.OnMessage = [&](const TMessageRequest&) {
+        Dialogs.OnMessage = nullptr;
+        Windows.WriteDriverFile("driver virtual-keyboard-controller\nstatus 0x01 3\n");
+        ASSERT_TRUE(PostMessageA(Form->Handle(), WM_KEYPADCOMMAND, 0xE4, 5));
+        Form->mnuFlashLED->Click();
+        Form->mnuTurnLEDOff->Click();
+    };
+    Form->mnuGetVersion->Click();
+    EXPECT_EQ(DataPortWrites(), (Lines{"0xe4", "0x06", "0xe4", "0x05", "0xe4", "0x04"}));
+    EXPECT_EQ(Dialogs.Texts(), Lines{NoLink});
+}
+
 } // namespace
