@@ -3,12 +3,14 @@
 // version guidance and the help box.
 #include "Main.h"
 #include "NotifyIcon.h"
+#include "PORT_32.h"
 #include "Paths.h"
 #include "QtDialogs.h"
 #include "QtMessageLoop.h"
 #include "QtTestApp.h"
 #include "RecordingLauncher.h"
 #include "TestSupport.h"
+#include "Transport.h"
 #include "VirtualKeypad.h"
 #include "WindowsFolder.h"
 
@@ -171,6 +173,9 @@ TEST_F(TrayForm, TrayIconRecordAddedAtCreationAndRemovedWithTheForm)
     EXPECT_EQ(std::memcmp(added.szTip, tip, sizeof tip), 0) << "the tip is not zero-padded";
     // The hidden form is what other programs find by its caption.
     EXPECT_EQ(FindWindowA(nullptr, "Varnholt QuillboardLED"), Form->Handle());
+    // The form's stored values reach its port component, which the transport uses.
+    EXPECT_FALSE(Form->KeyPort->HardAccess());
+    EXPECT_EQ(::KeyPort, Form->KeyPort);
 
     const HWND wnd = Form->Handle();
     Form.reset();
@@ -179,6 +184,7 @@ TEST_F(TrayForm, TrayIconRecordAddedAtCreationAndRemovedWithTheForm)
     EXPECT_EQ(Desk.Icons[1].second.hWnd, wnd);
     EXPECT_EQ(Desk.Icons[1].second.uID, 0u);
     EXPECT_EQ(FindWindowA(nullptr, "Varnholt QuillboardLED"), 0u);
+    EXPECT_EQ(::KeyPort, nullptr) << "the transport still reaches the destroyed port component";
 }
 
 TEST_F(TrayForm, RightButtonOpensTheNineEntryMenuAtTheCursorOtherNotificationsDoNothing)
