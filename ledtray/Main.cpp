@@ -80,9 +80,10 @@ TMainForm::TMainForm(TComponent* AOwner) : TForm(AOwner)
 TMainForm::~TMainForm()
 {
     FormDestroy(this);
-    // Neither the loop's hook nor the transport may reach a form that is gone.
+    // Neither the loop's hook, the transport nor the program block may reach a form that is gone.
     Application.OnMessage = nullptr;
     if (::KeyPort == KeyPort) ::KeyPort = nullptr;
+    if (MainForm == this) MainForm = nullptr;
 }
 
 void TMainForm::FormCreate(TComponent*)
@@ -183,24 +184,22 @@ void TMainForm::mnuExitClick(TComponent*)
 
 void TMainForm::RunCommand(Byte Command)
 {
-    if (FSending) {
+    // Commands run in order of arrival: one that comes while another is being sent, or while
+    // earlier ones still wait for their turn, joins the end of the line.
+    if (FSending || !FDeferred.empty()) {
         FDeferred.push_back(Command);
         return;
     }
-    ++FRunning;
     ExecuteCommand(Command);
-    --FRunning;
-    // A command started over a message box of another returns here into that command;
-    // what waits runs once the outermost one has returned.
-    while (FRunning == 0 && !FDeferred.empty() && !FExitPending && !Application.Terminated()) {
+    // What arrived during the send runs now, also when this command ran over the box of
+    // another: nothing is being sent then.
+    while (!FDeferred.empty() && !FExitPending && !Application.Terminated()) {
         const Byte next = FDeferred.front();
         FDeferred.pop_front();
-        ++FRunning;
         ExecuteCommand(next);
-        --FRunning;
     }
     // Commands that have not started are dropped when the program ends.
-    if (FExitPending || Application.Terminated()) FDeferred.clear();
+    FDeferred.clear();
     if (FExitPending) {
         FExitPending = false;
         Close();

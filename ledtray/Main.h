@@ -53,14 +53,15 @@ protected:
 private:
     // A command that arrives while another one's bytes are being sent (the PS/2 wait lets
     // messages run) waits until the running command has returned, so no two commands'
-    // bytes interleave and port access is never closed under a running command.
+    // bytes interleave and port access is never closed under a running command; waiting
+    // commands keep their order of arrival.
     void RunCommand(Byte Command);
     void ExecuteCommand(Byte Command);
     void GuideToVersionWindow();
 
     bool FSending = false;
-    int FRunning = 0;          // command handlers on the stack
     bool FExitPending = false; // "Exit" chosen while a command was being sent
+    // Commands waiting for their turn, oldest first.
     std::deque<Byte> FDeferred;
 };
 

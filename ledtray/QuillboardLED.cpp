@@ -33,7 +33,6 @@ int WinMain(int argc, char** argv)
         Application.MainForm = MainForm;
         ShowWindow(Application.Handle(), SW_HIDE);
         Application.Run();
-        MainForm = nullptr;
     });
     return 0;
 }

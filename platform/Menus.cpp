@@ -6,6 +6,13 @@
 #include <QAction>
 #include <QMenu>
 
+namespace {
+// The platform tracks one popup menu at a time: a second one asked for meanwhile (another
+// program can post the tray icon's notification as often as it likes) would nest a loop per
+// request until the stack runs out.
+bool Tracking = false;
+} // namespace
+
 void TMenuItem::Click()
 {
     if (OnClick) OnClick(this);
@@ -13,6 +20,7 @@ void TMenuItem::Click()
 
 void TPopupMenu::Popup(int X, int Y)
 {
+    if (Tracking) return;
     QMenu menu;
     menu.setObjectName(QString::fromStdString(Name));
     for (TMenuItem* item : Items) {
@@ -23,7 +31,9 @@ void TPopupMenu::Popup(int X, int Y)
     QAction* chosen = nullptr;
     {
         TLoopScope modal(TLoopKind::Modal);
+        Tracking = true;
         chosen = menu.exec(QPoint(X, Y));
+        Tracking = false;
     }
     if (chosen && !chosen->isSeparator()) static_cast<TMenuItem*>(chosen->data().value<void*>())->Click();
 }

@@ -22,6 +22,7 @@ public:
     std::vector<TMenuItem*> Items;
     // Opens the menu with its top-left corner at the screen point and returns once it is
     // closed; a chosen item's Click runs after the menu has closed. While it is open, its
-    // own loop dispatches waiting messages without the application's hook.
+    // own loop dispatches waiting messages without the application's hook. While any popup
+    // menu is open, another Popup opens nothing and returns at once.
     void Popup(int X, int Y);
 };

@@ -95,9 +95,7 @@ public:
         // Checked: the reply is the round trip that makes the server hold the event before
         // we return, and it tells a window that no longer exists.
         const auto cookie = xcb_send_event_checked(FConn, 0, Wnd, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&ev));
-        xcb_generic_error_t* error = xcb_request_check(FConn, cookie);
-        std::free(error);
-        return error == nullptr;
+        return Succeeded(cookie);
     }
 
     bool Activate(HWND Wnd) override
@@ -114,10 +112,7 @@ public:
         xcb_send_event(FConn, 0, FRoot, XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
                        reinterpret_cast<const char*>(&ev));
         const uint32_t above = XCB_STACK_MODE_ABOVE;
-        const auto cookie = xcb_configure_window_checked(FConn, Wnd, XCB_CONFIG_WINDOW_STACK_MODE, &above);
-        xcb_generic_error_t* error = xcb_request_check(FConn, cookie);
-        std::free(error);
-        return error == nullptr;
+        return Succeeded(xcb_configure_window_checked(FConn, Wnd, XCB_CONFIG_WINDOW_STACK_MODE, &above));
     }
 
     bool nativeEventFilter(const QByteArray& EventType, void* Message, qintptr*) override
@@ -133,6 +128,15 @@ public:
     }
 
 private:
+    // Waits for the checked request's outcome; its error, if any, is ours to free.
+    bool Succeeded(xcb_void_cookie_t Cookie)
+    {
+        xcb_generic_error_t* error = xcb_request_check(FConn, Cookie);
+        const bool ok = error == nullptr;
+        std::free(error);
+        return ok;
+    }
+
     xcb_atom_t Atom(const char* Name)
     {
         xcb_atom_t a = XCB_ATOM_NONE;

@@ -3,12 +3,14 @@
 // version guidance and the help box.
 #include "Main.h"
 #include "NotifyIcon.h"
+#include "PORT_32.h"
 #include "Paths.h"
 #include "QtDialogs.h"
 #include "QtMessageLoop.h"
 #include "QtTestApp.h"
 #include "RecordingLauncher.h"
 #include "TestSupport.h"
+#include "Transport.h"
 #include "VirtualKeypad.h"
 #include "WindowsFolder.h"
 
@@ -171,6 +173,9 @@ TEST_F(TrayForm, TrayIconRecordAddedAtCreationAndRemovedWithTheForm)
     EXPECT_EQ(std::memcmp(added.szTip, tip, sizeof tip), 0) << "the tip is not zero-padded";
     // The hidden form is what other programs find by its caption.
     EXPECT_EQ(FindWindowA(nullptr, "Varnholt QuillboardLED"), Form->Handle());
+    // The form's stored values reach its port component, which the transport uses.
+    EXPECT_FALSE(Form->KeyPort->HardAccess());
+    EXPECT_EQ(::KeyPort, Form->KeyPort);
 
     const HWND wnd = Form->Handle();
     Form.reset();
@@ -179,6 +184,7 @@ TEST_F(TrayForm, TrayIconRecordAddedAtCreationAndRemovedWithTheForm)
     EXPECT_EQ(Desk.Icons[1].second.hWnd, wnd);
     EXPECT_EQ(Desk.Icons[1].second.uID, 0u);
     EXPECT_EQ(FindWindowA(nullptr, "Varnholt QuillboardLED"), 0u);
+    EXPECT_EQ(::KeyPort, nullptr) << "the transport still reaches the destroyed port component";
 }
 
 TEST_F(TrayForm, RightButtonOpensTheNineEntryMenuAtTheCursorOtherNotificationsDoNothing)
@@ -193,6 +199,34 @@ TEST_F(TrayForm, RightButtonOpensTheNineEntryMenuAtTheCursorOtherNotificationsDo
         EXPECT_TRUE(Notify(other).Entries.empty()) << "lParam " << other;
     EXPECT_TRUE(Reports().empty());
     EXPECT_TRUE(Dialogs.Messages.empty());
+}
+
+// Another program can post the icon's notification as often as it likes: while the menu is
+// open, further right-button notifications open no menu inside it (each would nest a loop).
+TEST_F(TrayForm, NotificationsWhileTheMenuIsOpenOpenNoFurtherMenu)
+{
+    int menusClosed = 0;
+    bool flooded = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (!menu) return;
+        if (!flooded) {
+            flooded = true;
+            for (int i = 0; i < 20; ++i) PostMessageA(Form->Handle(), Form->TrayMessage, 0, WM_RBUTTONUP);
+            return;
+        }
+        ++menusClosed;
+        menu->close();
+    });
+    poll.start(5);
+    Post(Form->Handle(), Form->TrayMessage, 0, WM_RBUTTONUP);
+    poll.stop();
+    EXPECT_TRUE(flooded);
+    EXPECT_EQ(menusClosed, 1);
+
+    // Once it is closed, the icon opens the menu again.
+    EXPECT_EQ(Notify(WM_RBUTTONUP).Entries.size(), 9u);
 }
 
 struct TCommandRow {
@@ -397,6 +431,24 @@ TEST_F(TrayForm, CommandsArrivingDuringThePs2WaitRunAfterTheRunningOne)
         EXPECT_FALSE(endedUnderTheCommand) << "the program ended under the running command";
         EXPECT_EQ(Application.Terminated(), row.Ends);
     }
+}
+
+// Over the box of a command that reached nothing, the icon's menu runs a command; one posted
+// during that command's PS/2 wait runs as soon as it has returned, before a command chosen
+// after it, not once the first box is answered.
+TEST_F(TrayForm, CommandsOverABoxRunInOrderOfArrival)
+{
+    Keypad.SetDevices("");
+    Dialogs.OnMessage = [&](const TMessageRequest&) {
+        Dialogs.OnMessage = nullptr;
+        Windows.WriteDriverFile("driver virtual-keyboard-controller\nstatus 0x01 3\n");
+        ASSERT_TRUE(PostMessageA(Form->Handle(), WM_KEYPADCOMMAND, 0xE4, 5));
+        Form->mnuFlashLED->Click();
+        Form->mnuTurnLEDOff->Click();
+    };
+    Form->mnuGetVersion->Click();
+    EXPECT_EQ(DataPortWrites(), (Lines{"0xe4", "0x06", "0xe4", "0x05", "0xe4", "0x04"}));
+    EXPECT_EQ(Dialogs.Texts(), Lines{NoLink});
 }
 
 } // namespace
