@@ -80,15 +80,25 @@ TX11Session::TX11Session(bool WithTray)
         std::exit(77);
     }
     FDisplay = ":" + number;
-    FStarted.push_back(Spawn({"openbox"}, {"DISPLAY=" + FDisplay}, -1));
-    if (WithTray) {
-        FStarted.push_back(Spawn({"trayer", "--edge", "top", "--align", "left", "--widthtype", "request", "--height", "24",
-                                  "--SetDockType", "true"},
-                                 {"DISPLAY=" + FDisplay}, -1));
-        WaitFor([&] { return !WindowsNamed("panel").empty(); });
-    }
+    // A client started the moment the server is up now and then fails to connect on a busy
+    // machine: each desktop program gets a few tries before the session gives up on it.
+    auto startUntil = [&](const std::vector<std::string>& Argv, auto&& Up) {
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            const pid_t pid = Spawn(Argv, {"DISPLAY=" + FDisplay}, -1);
+            FStarted.push_back(pid);
+            if (WaitFor(Up)) return;
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+            std::erase(FStarted, pid);
+        }
+    };
     // The window manager is up once it has announced itself on the root window.
-    WaitFor([&] { return Run({"xprop", "-root", "_NET_SUPPORTING_WM_CHECK"}).find("window id") != std::string::npos; });
+    startUntil({"openbox"},
+               [&] { return Run({"xprop", "-root", "_NET_SUPPORTING_WM_CHECK"}).find("window id") != std::string::npos; });
+    if (WithTray)
+        startUntil({"trayer", "--edge", "top", "--align", "left", "--widthtype", "request", "--height", "24",
+                    "--SetDockType", "true"},
+                   [&] { return !WindowsNamed("panel").empty(); });
 }
 
 TX11Session::~TX11Session()
