@@ -4,7 +4,8 @@
 // virtual keyboard controller behind port access), and a PS/2 wait that runs out of its
 // 1,000,000 status reads. The virtual devices' own costs (the keypad rereads its device list on
 // every enumeration and open and logs every open, close and report; the controller logs every
-// port read) count as added time, so the figures are an upper bound.
+// port access, a run of identical status reads as one line) count as added time, so the
+// figures are an upper bound.
 #include "KernelDrivers.h"
 #include "PORT_32.h"
 #include "Services.h"

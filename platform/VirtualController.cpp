@@ -3,6 +3,7 @@
 #include "Kernel.h"
 
 #include <array>
+#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -15,14 +16,14 @@ struct TStatusSpan {
     long long Reads; // < 0: for ever
 };
 
+// Decimal, or hex after "0x": a leading zero is no octal prefix ("010" is ten).
 bool ParseNumber(const std::string& Text, uint32_t& Value)
 {
-    if (Text.empty()) return false;
-    char* end = nullptr;
-    const unsigned long v = std::strtoul(Text.c_str(), &end, 0);
-    if (*end || v > 0xFFFFFFFFul) return false;
-    Value = static_cast<uint32_t>(v);
-    return true;
+    const bool hex = Text.size() > 2 && Text[0] == '0' && (Text[1] == 'x' || Text[1] == 'X');
+    const char* first = Text.data() + (hex ? 2 : 0);
+    const char* last = Text.data() + Text.size();
+    const auto [end, error] = std::from_chars(first, last, Value, hex ? 16 : 10);
+    return first != last && error == std::errc() && end == last;
 }
 
 class TVirtualController : public TPortDriver {
@@ -30,7 +31,9 @@ public:
     TVirtualController(TDriverLoad How, std::string LogPath) : TPortDriver(How), FLogPath(std::move(LogPath)) {}
     ~TVirtualController() override
     {
-        if (FLog) std::fclose(FLog);
+        if (!FLog) return;
+        EndRun();
+        std::fclose(FLog);
     }
 
     bool Parse(const std::string& Description)
@@ -93,8 +96,20 @@ public:
 protected:
     uint8_t ReadPort(uint16_t Port) override
     {
-        const uint8_t value = Port == 0x64 ? NextStatus() : 0xFF;
-        Log("in", Port, value, false);
+        if (Port != 0x64) {
+            Log("in", Port, 0xFF, false);
+            return 0xFF;
+        }
+        const uint8_t value = NextStatus();
+        // A status that holds (a wait that runs out reads it a million times) is one line.
+        if (FRun > 0 && value == FRunValue) {
+            ++FRun;
+        } else {
+            EndRun();
+            FRun = 1;
+            FRunValue = value;
+            FRunStart = Now();
+        }
         return value;
     }
 
@@ -135,12 +150,25 @@ private:
         return 0x00;
     }
 
+    static long long Now()
+    {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(
+                   std::chrono::system_clock::now().time_since_epoch())
+            .count();
+    }
+
+    // The pending run of identical status reads, as one line stamped with its first read.
+    void EndRun()
+    {
+        if (FRun == 1) std::fprintf(FLog, "%lld in 0x64 0x%02x\n", FRunStart, FRunValue);
+        if (FRun > 1) std::fprintf(FLog, "%lld in 0x64 0x%02x x%lld\n", FRunStart, FRunValue, FRun);
+        FRun = 0;
+    }
+
     void Log(const char* Direction, uint16_t Port, uint8_t Value, bool Flush)
     {
-        const long long ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-                                 std::chrono::system_clock::now().time_since_epoch())
-                                 .count();
-        std::fprintf(FLog, "%lld %s 0x%02x 0x%02x\n", ms, Direction, Port, Value);
+        EndRun();
+        std::fprintf(FLog, "%lld %s 0x%02x 0x%02x\n", Now(), Direction, Port, Value);
         if (Flush) std::fflush(FLog);
     }
 
@@ -149,6 +177,9 @@ private:
     std::vector<TStatusSpan> FStatus;
     size_t FSpan = 0;
     long long FReadsInSpan = 0;
+    long long FRun = 0; // identical status reads not yet logged
+    uint8_t FRunValue = 0;
+    long long FRunStart = 0;
     std::array<uint16_t, 3> FTable = {0x378, 0, 0};
     bool FMapNone = false;
     bool FMapFails = false;

@@ -193,13 +193,13 @@ TEST_F(Ps2TransportTest, BytesWaitOnlyWhileEitherBufferIsFullRunningMessagesOnEa
         {"other status bits do not hold", "status 0x1c\n",
          {"pause 10", "in 0x64 0x1c", "out 0x60 0xe4", "pause 10", "in 0x64 0x1c", "out 0x60 0x05", "pause 10"}, 0},
         {"output buffer full holds the byte", "status 0x01 2\n",
-         {"pause 10", "in 0x64 0x01", "in 0x64 0x01", "in 0x64 0x00", "out 0x60 0xe4", "pause 10", "in 0x64 0x00",
-          "out 0x60 0x05", "pause 10"},
+         {"pause 10", "in 0x64 0x01 x2", "in 0x64 0x00", "out 0x60 0xe4", "pause 10", "in 0x64 0x00", "out 0x60 0x05",
+          "pause 10"},
          2},
         // Written then, the byte would overwrite the one the controller has not yet taken.
         {"input buffer full holds the byte too", "status 0x00 1\nstatus 0x02 2\nstatus 0x03 1\n",
-         {"pause 10", "in 0x64 0x00", "out 0x60 0xe4", "pause 10", "in 0x64 0x02", "in 0x64 0x02", "in 0x64 0x03",
-          "in 0x64 0x00", "out 0x60 0x05", "pause 10"},
+         {"pause 10", "in 0x64 0x00", "out 0x60 0xe4", "pause 10", "in 0x64 0x02 x2", "in 0x64 0x03", "in 0x64 0x00",
+          "out 0x60 0x05", "pause 10"},
          3},
     };
     for (const TRow& row : rows) {
@@ -217,15 +217,12 @@ TEST_F(Ps2TransportTest, BytesWaitOnlyWhileEitherBufferIsFullRunningMessagesOnEa
 
 // The millionth status read ends the wait whatever it shows; the other byte is still sent
 // and the closing still made, but the command reports that it was not delivered. The reads
-// counted catch a limit off by one either way. (A wait that runs out costs about a second here.)
+// counted catch a limit off by one either way; the held status is one line of the log.
 TEST_F(Ps2TransportTest, PollLimitEndsTheWaitAtTheMillionthRead)
 {
     Describe("status 0x01 999999\n"); // the millionth read, the first one clear, is not looked at
     EXPECT_FALSE(SendKeypadCommand(kcGetVersion));
-    Lines log = Windows.PortLog(), written;
-    std::copy_if(log.begin(), log.end(), std::back_inserter(written), [](auto& l) { return l[0] == 'o'; });
-    EXPECT_EQ(written, Lines{"out 0x60 0x03"});
-    EXPECT_EQ(log.size() - written.size(), 1000001u);
+    EXPECT_EQ(Windows.PortLog(), (Lines{"in 0x64 0x01 x999999", "in 0x64 0x00 x2", "out 0x60 0x03"}));
     EXPECT_EQ(Pumped, 999999);
     std::vector<uint32_t> pauses;
     for (auto& p : Paused) pauses.push_back(p.first);

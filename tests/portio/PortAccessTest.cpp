@@ -346,6 +346,7 @@ TEST_F(TPortAccessTest, VirtualControllerStatusSequences)
         {"status 0x02 2\n", {2, 2, 0, 0, 0}},
         {"status 0x01 1\nstatus 0x02 2\nstatus 0x03\n", {1, 2, 2, 3, 3}},
         {"# nothing\n", {0, 0, 0, 0, 0}},
+        {"status 0x01 010\n", {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 0}}, // a leading zero is no octal
     };
     LeaveService(true);
     TPortAccess port(nullptr);
@@ -358,12 +359,18 @@ TEST_F(TPortAccessTest, VirtualControllerStatusSequences)
         EXPECT_EQ(reads, row.Reads);
         port.CloseAccess();
     }
-    Describe("status 0x01\n");
+    // A run of identical status reads is one line with its length; anything else ends the run.
+    std::remove((Windows.Path() + "/SYSTEM32/DRIVERS/PORTACC.LOG").c_str());
+    Describe("status 0x01 3\n");
     ASSERT_TRUE(port.OpenAccess());
-    EXPECT_EQ(port.InPort(0x60), 0xFF);
+    for (uint16_t p : {0x64, 0x64, 0x60, 0x64, 0x64, 0x64}) port.InPort(p);
+    port.OutPort(0x60, 0xE4);
+    port.InPort(0x64);
     port.CloseAccess();
+    EXPECT_EQ(Windows.PortLog(), (std::vector<std::string>{"in 0x64 0x01 x2", "in 0x60 0xff", "in 0x64 0x01",
+                                                            "in 0x64 0x00 x2", "out 0x60 0xe4", "in 0x64 0x00"}));
     const std::string log = ReadFileText(Windows.Path() + "/SYSTEM32/DRIVERS/PORTACC.LOG");
-    EXPECT_TRUE(std::regex_search(log, std::regex("(^|\n)1[0-9]{12} in 0x60 0xff\n$"))) << log;
+    EXPECT_TRUE(std::regex_search(log, std::regex("^1[0-9]{12} in 0x64 0x01 x2\n1[0-9]{12} in 0x60 0xff\n"))) << log;
 }
 
 TEST_F(TPortAccessTest, AWindowsFolderThatLeavesNoRoomForTheDriverPath)
