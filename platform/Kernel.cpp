@@ -132,6 +132,12 @@ bool CloseDriverDeviceHandle(HANDLE Object)
     return true;
 }
 
+bool DriverDeviceIsSimulated(HANDLE Device)
+{
+    const auto o = static_cast<TDeviceObject*>(Device);
+    return gDevices.count(o) && o->Driver->Simulated();
+}
+
 bool DeviceIoControl(HANDLE Device, uint32_t IoControlCode, const void* InBuffer, uint32_t InSize, void* OutBuffer,
                      uint32_t OutSize, uint32_t* BytesReturned, void* Overlapped)
 {

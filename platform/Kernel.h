@@ -47,6 +47,9 @@ HANDLE OpenDriverDevicePath(const std::string& FileName, uint32_t DesiredAccess,
                             uint32_t CreationDisposition, uint32_t FlagsAndAttributes);
 // True when Object was a driver device handle, which is now closed.
 bool CloseDriverDeviceHandle(HANDLE Object);
+// Inside the layer: whether the driver behind an open device handle is a simulated one
+// (KernelDrivers.h), whatever its file says now; false for any other handle.
+bool DriverDeviceIsSimulated(HANDLE Device);
 
 // One synchronous request to the driver of a device handle: InBuffer's InSize bytes go to the
 // driver, and the reply's bytes (at most OutSize) come back into OutBuffer, their count into

@@ -22,6 +22,9 @@ public:
     // length. False with Error to refuse.
     virtual bool Control(uint32_t IoControlCode, std::vector<uint8_t>& Buffer, uint32_t& Returned,
                          uint32_t& Error) = 0;
+    // True only for a driver that answers from a description and touches nothing of the
+    // machine; a driver that does not say so is taken to reach real hardware.
+    virtual bool Simulated() const { return false; }
 };
 
 // How the driver was loaded: as a kernel-driver service's device, or as the 9x family's

@@ -83,6 +83,8 @@ public:
         return true;
     }
 
+    bool Simulated() const override { return true; }
+
     bool Control(uint32_t Code, std::vector<uint8_t>& Buffer, uint32_t& Returned, uint32_t& Error) override
     {
         // A refused map leaves the request as it came, as a driver that fails it would.

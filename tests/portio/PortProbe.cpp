@@ -3,7 +3,7 @@
 //   open | close | hard 0|1 | in PORT | out PORT VALUE | leave (exit at once, as a crash)
 // Writes go only to the virtual keyboard controller, or to real ports inside the test guest
 // (kernel command line "quillboard.testguest=1"): never to the ports of a machine running tests.
-#include "Files.h"
+#include "Kernel.h"
 #include "PORT_32.h"
 
 #include <cstdio>
@@ -24,11 +24,14 @@ std::string FileText(const std::string& Path)
     return s.str();
 }
 
-bool WritesAllowed()
+// Asks the layer about the driver the open device was loaded from: the service database may
+// name a driver file other than the one at the usual place. The port instruction (HardAccess
+// False) reaches real ports whatever the driver is.
+bool WritesAllowed(const TPortAccess& Port)
 {
-    const std::string driver = FileText(GetWindowsDirectoryA() + "/SYSTEM32/DRIVERS/PORTACC.SYS");
-    return driver.rfind("driver virtual-keyboard-controller", 0) == 0 ||
-           FileText("/proc/cmdline").find("quillboard.testguest=1") != std::string::npos;
+    if (FileText("/proc/cmdline").find("quillboard.testguest=1") != std::string::npos) return true;
+    if (!Port.ActiveHW()) return true; // OutPort writes nothing then
+    return Port.HardAccess() && DriverDeviceIsSimulated(Port.DriverHandle);
 }
 
 unsigned Number(const char* Text)
@@ -60,8 +63,8 @@ int main(int argc, char** argv)
         } else if (step == "out" && i + 2 < argc) {
             const unsigned p = Number(argv[i + 1]), v = Number(argv[i + 2]);
             i += 2;
-            if (!WritesAllowed()) {
-                std::printf("out refused: not the test guest\n");
+            if (!WritesAllowed(*port)) {
+                std::printf("out refused: not the virtual controller or the test guest\n");
                 return 3;
             }
             port->OutPort(static_cast<uint16_t>(p), static_cast<Byte>(v));
