@@ -105,7 +105,9 @@ private:
         std::string line;
         TService* s = nullptr;
         while (std::getline(in, line)) {
-            if (!line.empty() && line.back() == '\r') line.pop_back();
+            // CRs before the LF end the line too: a value that kept one would lose it at the
+            // next write, which ends lines with LF alone.
+            while (!line.empty() && line.back() == '\r') line.pop_back();
             if (line.size() > 2 && line.front() == '[' && line.back() == ']') {
                 FServices.push_back({});
                 s = &FServices.back();

@@ -14,6 +14,8 @@ for t in "${targets[@]}"; do
     fuzz_code_string) kind=code_string ;;
     fuzz_command_line) kind=command_line ;;
     fuzz_version_block) kind=version_block ;;
+    fuzz_service_database) kind=service_database ;;
+    fuzz_driver_file) kind=driver_file ;;
     *) kind=definition ;;
   esac
   corpus="$build/fuzz/corpus-$name"; mkdir -p "$corpus"
