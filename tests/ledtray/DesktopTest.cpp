@@ -95,8 +95,9 @@ protected:
         // A press within a few milliseconds of a menu's closing still goes to the closed
         // menu (its pointer grab ends when the utility's loop next runs).
         X.WaitFor([] { return false; }, 300);
+        const size_t shown = Others(Pid, Icon).size(); // a box may be up already
         Click(Icon, "3");
-        ASSERT_TRUE(X.WaitFor([&] { return !Others(Pid, Icon).empty(); })) << "no menu";
+        ASSERT_TRUE(X.WaitFor([&] { return Others(Pid, Icon).size() > shown; })) << "no menu";
         std::vector<std::string> keys{"xdotool", "key", "--delay", "40"};
         keys.insert(keys.end(), static_cast<size_t>(Downs), "Down");
         keys.push_back("Return");
@@ -106,6 +107,7 @@ protected:
 
 // Entries under the keyboard, from the top: Help\About, Turn the LED On, Turn the LED Off,
 // Flash the LED, Get Keypad Version, Exit (separators are passed over).
+constexpr int DownsToHelp = 1;
 constexpr int DownsToLedOn = 2;
 constexpr int DownsToGetVersion = 5;
 constexpr int DownsToExit = 6;
@@ -135,6 +137,30 @@ TEST_F(TrayDesktop, IconMenuAtTheCursorLedOnAndExit)
 
     Choose(pid, icon, DownsToExit);
     EXPECT_EQ(X.Wait(pid, 5000), 0) << "Exit did not end the program";
+}
+
+// A box of the utility blocks none of its other windows nor the icon, which is the
+// desktop's: a right click opens the menu over the box and its command reaches the keypad,
+// while WM_KEYPADCOMMAND posted meanwhile passes the box's loop without being acted on.
+TEST_F(TrayDesktop, MenuOverABoxRunsItsCommandAndAPostedOneIsNotActedOn)
+{
+    const pid_t pid = StartUtility();
+    const TWindowGeometry icon = Icon(pid);
+    Choose(pid, icon, DownsToHelp);
+    std::vector<unsigned long> box;
+    ASSERT_TRUE(X.WaitFor([&] { return !(box = X.WindowsNamed("QuillboardLED Demo v5.10 - Help", pid, true)).empty(); }))
+        << "no help box";
+    // Posted before the click, so the utility has taken it by the time the menu opens.
+    X.Run({Helper(), "post", Title, "0x8591", "0xE4", "4"});
+    Choose(pid, icon, DownsToLedOn);
+    EXPECT_TRUE(X.WaitFor([&] { return ReportsOf(Keypad.LogFile()).size() >= 2; })) << "the command did not run";
+    ASSERT_FALSE(X.WindowsNamed("QuillboardLED Demo v5.10 - Help", pid, true).empty()) << "the box went away";
+
+    X.Run({"xdotool", "windowactivate", "--sync", std::to_string(box.front()), "key", "Return"});
+    EXPECT_TRUE(X.WaitFor([&] { return X.WindowsNamed("QuillboardLED Demo v5.10 - Help", pid, true).empty(); }));
+    Choose(pid, icon, DownsToExit);
+    EXPECT_EQ(X.Wait(pid, 5000), 0);
+    EXPECT_EQ(ReportsOf(Keypad.LogFile()), (std::vector<std::string>{"output 00 e4 e4 e4", OutputLedOn}));
 }
 
 TEST_F(TrayDesktop, PostedKeypadCommandFromAnotherProgram)
