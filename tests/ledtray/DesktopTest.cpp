@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
 #include <sys/stat.h>
 
 #include <chrono>
@@ -269,6 +270,47 @@ TEST_F(TrayDesktop, ACommandPostedDuringThePs2WaitRunsAfterTheRunningOne)
     while (log >> stamp >> direction >> port >> value && direction != "out") {
     }
     EXPECT_LT(secondPosted, stamp) << "the second command arrived too late to test the wait";
+}
+
+// Ended from outside, the utility ends as "Exit" does. Idle, by SIGHUP or SIGINT: at once,
+// its icon removed. During a PS/2 command's wait (the controller's output buffer stays full),
+// by SIGTERM or by the X server going away: the command closes port access, which stops and
+// removes the port driver's service that it installed, and then the program ends.
+TEST_F(TrayDesktop, EndedFromOutsideItEndsAsExitDoesAndLeavesNoPortService)
+{
+    for (const int signal : {SIGHUP, SIGINT}) {
+        const pid_t pid = StartUtility();
+        Icon(pid);
+        kill(pid, signal);
+        EXPECT_EQ(X.Wait(pid, 5000), 0) << "signal " << signal;
+    }
+
+    if (!PrivateWindowsFolderWorks()) GTEST_SKIP() << "no user and mount namespaces for a Windows folder of the test's own";
+    Keypad.SetDevices("");
+    struct TEndRow {
+        const char* Name;
+        bool ServerGone; // else SIGTERM
+    };
+    // The X server goes last: nothing runs on this desktop after it.
+    for (const TEndRow& row : {TEndRow{"SIGTERM", false}, TEndRow{"X server gone", true}}) {
+        SCOPED_TRACE(row.Name);
+        TTestWindowsFolder windows("status 0x01 300000\n");
+        const pid_t pid = X.Start(windows.Command({Folder.File("QuillboardLED")}),
+                                  {"LD_LIBRARY_PATH=" + VirtualLibraryDir("virtualhid"), LeakSuppressions()});
+        Icon(pid);
+        X.Run({Helper(), "post", Title, "0x8591", "0xE4", "5"});
+        ASSERT_TRUE(X.WaitFor([&] { return windows.ServiceDatabase().find("[PORTACC]") != std::string::npos; }))
+            << "the command did not start the port driver's service";
+        if (row.ServerGone)
+            X.KillServer();
+        else
+            kill(pid, SIGTERM);
+        const int status = X.Wait(pid, 60000);
+        ASSERT_NE(status, -1) << "the utility did not end";
+        // Qt ends the process itself when its X server is gone (exit status 1).
+        if (!row.ServerGone) EXPECT_EQ(status, 0);
+        EXPECT_EQ(windows.ServiceDatabase().find("[PORTACC]"), std::string::npos) << windows.ServiceDatabase();
+    }
 }
 
 // Writes build/quillboardled-tray-menu.png and prints the idle utility's resident memory.
