@@ -273,9 +273,10 @@ TEST_F(TrayDesktop, ACommandPostedDuringThePs2WaitRunsAfterTheRunningOne)
 }
 
 // Ended from outside, the utility ends as "Exit" does. Idle, by SIGHUP or SIGINT: at once,
-// its icon removed. During a PS/2 command's wait (the controller's output buffer stays full),
-// by SIGTERM or by the X server going away: the command closes port access, which stops and
-// removes the port driver's service that it installed, and then the program ends.
+// through its own teardown (exit status 0). During a PS/2 command's wait (the controller's
+// output buffer full for a while), by SIGTERM or by the X server going away: the command
+// closes port access, which stops and removes the port driver's service that it installed,
+// and then the program ends.
 TEST_F(TrayDesktop, EndedFromOutsideItEndsAsExitDoesAndLeavesNoPortService)
 {
     for (const int signal : {SIGHUP, SIGINT}) {
@@ -308,7 +309,9 @@ TEST_F(TrayDesktop, EndedFromOutsideItEndsAsExitDoesAndLeavesNoPortService)
         const int status = X.Wait(pid, 60000);
         ASSERT_NE(status, -1) << "the utility did not end";
         // Qt ends the process itself when its X server is gone (exit status 1).
-        if (!row.ServerGone) EXPECT_EQ(status, 0);
+        if (!row.ServerGone) {
+            EXPECT_EQ(status, 0);
+        }
         EXPECT_EQ(windows.ServiceDatabase().find("[PORTACC]"), std::string::npos) << windows.ServiceDatabase();
     }
 }
