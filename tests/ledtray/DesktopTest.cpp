@@ -288,13 +288,9 @@ TEST_F(TrayDesktop, EndedFromOutsideItEndsAsExitDoesAndLeavesNoPortService)
 
     if (!PrivateWindowsFolderWorks()) GTEST_SKIP() << "no user and mount namespaces for a Windows folder of the test's own";
     Keypad.SetDevices("");
-    struct TEndRow {
-        const char* Name;
-        bool ServerGone; // else SIGTERM
-    };
-    // The X server goes last: nothing runs on this desktop after it.
-    for (const TEndRow& row : {TEndRow{"SIGTERM", false}, TEndRow{"X server gone", true}}) {
-        SCOPED_TRACE(row.Name);
+    // SIGTERM, then the X server gone (last: nothing runs on this desktop after it).
+    for (const bool serverGone : {false, true}) {
+        SCOPED_TRACE(serverGone ? "X server gone" : "SIGTERM");
         TTestWindowsFolder windows("status 0x01 300000\n");
         const pid_t pid = X.Start(windows.Command({Folder.File("QuillboardLED")}),
                                   {"LD_LIBRARY_PATH=" + VirtualLibraryDir("virtualhid"), LeakSuppressions()});
@@ -302,16 +298,11 @@ TEST_F(TrayDesktop, EndedFromOutsideItEndsAsExitDoesAndLeavesNoPortService)
         X.Run({Helper(), "post", Title, "0x8591", "0xE4", "5"});
         ASSERT_TRUE(X.WaitFor([&] { return windows.ServiceDatabase().find("[PORTACC]") != std::string::npos; }))
             << "the command did not start the port driver's service";
-        if (row.ServerGone)
-            X.KillServer();
-        else
-            kill(pid, SIGTERM);
+        serverGone ? X.KillServer() : void(kill(pid, SIGTERM));
         const int status = X.Wait(pid, 60000);
         ASSERT_NE(status, -1) << "the utility did not end";
         // Qt ends the process itself when its X server is gone (exit status 1).
-        if (!row.ServerGone) {
-            EXPECT_EQ(status, 0);
-        }
+        EXPECT_TRUE(serverGone || status == 0) << "exit status " << status;
         EXPECT_EQ(windows.ServiceDatabase().find("[PORTACC]"), std::string::npos) << windows.ServiceDatabase();
     }
 }
