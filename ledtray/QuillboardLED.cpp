@@ -5,9 +5,11 @@
 #include "MainIcon.h"
 #include "QtDialogs.h"
 #include "QtMessageLoop.h"
+#include "Transport.h"
 
 #include <QApplication>
 
+#include <cstdlib>
 #include <memory>
 
 int WinMain(int argc, char** argv)
@@ -23,6 +25,12 @@ int WinMain(int argc, char** argv)
     app.setQuitOnLastWindowClosed(false);
     InstallQtDialogs();
     InstallQtMessageLoop();
+    // Ended from outside, the utility ends as closing its form does, and no sooner than the
+    // running command has closed its link, so a port driver service that the command started
+    // does not outlive it. What would wait for an answer then (the command's box, a menu,
+    // commands waiting their turn) ends with the loops. A request that comes before the loop
+    // runs is taken once it does.
+    InstallEndSignals([] { Application.Terminate(); });
 
     RunGuarded([] {
         Application.Initialize();
@@ -31,6 +39,11 @@ int WinMain(int argc, char** argv)
         auto form = std::make_unique<TMainForm>(nullptr);
         MainForm = form.get();
         Application.MainForm = MainForm;
+        // The X server's loss ends the process from inside Qt (exit), also in the middle of a
+        // PS/2 command's wait, whose stack never unwinds then: on the way out the command's
+        // port access is closed as the command would have closed it. Nothing of Qt runs
+        // there, and closing happens once: after it, and once the form is gone, it does nothing.
+        std::atexit(CloseKeyPort);
         ShowWindow(Application.Handle(), SW_HIDE);
         Application.Run();
     });

@@ -63,9 +63,10 @@ int MessageDlg(const std::string& Msg, TMsgDlgType DlgType)
     return ShowMessageBox(r);
 }
 
-int MessageBoxA(void* /*Owner*/, const std::string& Text, const std::string& Caption, unsigned Flags)
+int MessageBoxA(void* Owner, const std::string& Text, const std::string& Caption, unsigned Flags)
 {
     TMessageRequest r;
+    r.Owner = static_cast<HWND>(reinterpret_cast<uintptr_t>(Owner));
     r.Caption = Caption;
     r.Text = Text;
     switch (Flags & 0xF0) {

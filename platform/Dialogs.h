@@ -1,6 +1,8 @@
 // Message boxes and file dialogs. Every one passes the dialog seam, so a test can answer it
 // and read what was shown; a program installs the on-screen seam (QtDialogs.h) at start.
 #pragma once
+#include "Messages.h"
+
 #include <string>
 #include <vector>
 
@@ -18,6 +20,9 @@ struct TMessageRequest {
     int DefaultResult = mrOk; // the button that Enter chooses
     int EscapeResult = mrOk;  // what Escape and the close box choose
     bool CenterOnScreen = true;
+    // The window that owns the box, which the box is modal for alone, as the platform's
+    // owned boxes are; 0: the box is modal for every window of the program.
+    HWND Owner = 0;
     std::vector<std::string> ButtonCaptions() const;
 };
 
@@ -67,5 +72,5 @@ constexpr unsigned MB_ICONERROR = 0x10;
 constexpr unsigned MB_ICONQUESTION = 0x20;
 constexpr unsigned MB_ICONWARNING = 0x30;
 constexpr unsigned MB_ICONINFORMATION = 0x40;
-// A plain message box with an OK button; returns mrOk.
+// A plain message box with an OK button, owned by Owner (a window handle); returns mrOk.
 int MessageBoxA(void* Owner, const std::string& Text, const std::string& Caption, unsigned Flags);

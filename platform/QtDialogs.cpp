@@ -143,8 +143,14 @@ int TQtDialogSeam::ShowMessage(const TMessageRequest& Request)
     // Lines end in CR LF in the programs' texts; a label breaks a line at LF alone.
     QString text = QtTextOf(Request.Text);
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    // A box with an owner is modal for that window alone. Owners are the layer's own hidden
+    // windows, none of them on the screen: such a box blocks no other window, above all not
+    // the notification-area icon, which belongs to the desktop, not to the program. A box
+    // without one is modal for every window of the program.
+    const bool owned = Request.Owner != 0;
     TQtMessageBox box(QtIcon(Request.Icon), QtTextOf(Request.Caption), text, QMessageBox::NoButton,
-                      QApplication::activeWindow());
+                      owned ? nullptr : QApplication::activeWindow());
+    if (owned) box.setWindowModality(Qt::WindowModal);
     box.Centred = Request.CenterOnScreen;
     // Modal: it must not open behind a window that stays on top, where nobody could answer it.
     if (StayOnTopWindowShown()) box.setWindowFlag(Qt::WindowStaysOnTopHint, true);

@@ -8,7 +8,13 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QGuiApplication>
+#include <QSocketNotifier>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
 #include <memory>
 
 namespace {
@@ -70,7 +76,41 @@ void QuitLoop()
     if (LoopRunning) QCoreApplication::exit(0);
 }
 
+// The signal handler's one way into the loop: a byte down this pipe.
+int EndPipe[2] = {-1, -1};
+
+void EndSignalCaught(int)
+{
+    const int saved = errno;
+    const char byte = 0;
+    // A full pipe already holds a request to end.
+    [[maybe_unused]] const ssize_t written = write(EndPipe[1], &byte, 1);
+    errno = saved;
+}
+
+void PipeSignalCaught(int) {}
+
 } // namespace
+
+void InstallEndSignals(std::function<void()> OnEnd)
+{
+    if (EndPipe[0] >= 0 || pipe2(EndPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+    auto* notifier = new QSocketNotifier(EndPipe[0], QSocketNotifier::Read, QCoreApplication::instance());
+    QObject::connect(notifier, &QSocketNotifier::activated, [OnEnd = std::move(OnEnd)] {
+        char drained[64];
+        while (read(EndPipe[0], drained, sizeof drained) > 0) {
+        }
+        OnEnd();
+    });
+    struct sigaction caught {};
+    caught.sa_handler = EndSignalCaught;
+    sigemptyset(&caught.sa_mask);
+    caught.sa_flags = SA_RESTART;
+    for (const int signal : {SIGTERM, SIGHUP, SIGINT}) sigaction(signal, &caught, nullptr);
+    // Caught rather than ignored: an ignored signal would stay ignored in the programs we start.
+    caught.sa_handler = PipeSignalCaught;
+    sigaction(SIGPIPE, &caught, nullptr);
+}
 
 void InstallQtMessageLoop()
 {

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Pictures of every window of Keysmith591 and Keyburn591 as a person sees them: on an X
-# server (Xvfb) with a window manager (openbox), started and clicked like a user would.
+# Pictures of every window of Keysmith591, Keyburn591 and QuillboardLED as a person sees them:
+# on an X server (Xvfb) with a window manager (openbox) and a notification area (trayer),
+# started and clicked like a user would.
 #   scripts/screenshots.sh [build dir] [output dir]
 # Writes main-window.png, properties.png, about.png, save-changes.png, startup-question.png,
-# message-over-question.png and loader.png into the output dir (default: build/screenshots).
+# message-over-question.png, loader.png and tray-menu-over-box.png into the output dir
+# (default: build/screenshots).
 set -euo pipefail
 build=$(cd "${1:-build}" && pwd)
 out=${2:-$build/screenshots}
@@ -103,3 +105,23 @@ window "^Keyburn - USB/PS2 Keypad Programmer$" >/dev/null
 sleep 1.5
 shot loader.png
 wait "$loader_pid" || true
+
+# The tray utility's menu, opened on its icon while its help box is up.
+trayer --edge top --align left --widthtype request --height 24 --SetDockType true >/dev/null 2>&1 &
+pids+=($!)
+echo "04b4 0a0a" >"$work/tray-devices"
+QUILL_VIRTUAL_HID_DEVICES="$work/tray-devices" LD_LIBRARY_PATH="$build/virtualhid" "$bin/QuillboardLED" >/dev/null 2>&1 &
+tray_pid=$!
+pids+=($tray_pid)
+icon=$(timeout 15 xdotool search --sync --onlyvisible --pid "$tray_pid" | head -1)
+eval "$(xdotool getwindowgeometry --shell "$icon")"
+menu_on_icon() { xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) click 3; sleep 0.5; }
+menu_on_icon
+xdotool key Down Return
+window "^QuillboardLED Demo v5.10 - Help$" >/dev/null
+sleep 0.5
+menu_on_icon
+xdotool key Down Down
+shot tray-menu-over-box.png
+xdotool key Escape
+kill "$tray_pid"

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
 #include <sys/stat.h>
 
 #include <chrono>
@@ -96,8 +97,9 @@ protected:
         // A press within a few milliseconds of a menu's closing still goes to the closed
         // menu (its pointer grab ends when the utility's loop next runs).
         X.WaitFor([] { return false; }, 300);
+        const size_t shown = Others(Pid, Icon).size(); // a box may be up already
         Click(Icon, "3");
-        ASSERT_TRUE(X.WaitFor([&] { return !Others(Pid, Icon).empty(); })) << "no menu";
+        ASSERT_TRUE(X.WaitFor([&] { return Others(Pid, Icon).size() > shown; })) << "no menu";
         std::vector<std::string> keys{"xdotool", "key", "--delay", "40"};
         keys.insert(keys.end(), static_cast<size_t>(Downs), "Down");
         keys.push_back("Return");
@@ -107,6 +109,7 @@ protected:
 
 // Entries under the keyboard, from the top: Help\About, Turn the LED On, Turn the LED Off,
 // Flash the LED, Get Keypad Version, Exit (separators are passed over).
+constexpr int DownsToHelp = 1;
 constexpr int DownsToLedOn = 2;
 constexpr int DownsToGetVersion = 5;
 constexpr int DownsToExit = 6;
@@ -136,6 +139,30 @@ TEST_F(TrayDesktop, IconMenuAtTheCursorLedOnAndExit)
 
     Choose(pid, icon, DownsToExit);
     EXPECT_EQ(X.Wait(pid, 5000), 0) << "Exit did not end the program";
+}
+
+// A box of the utility blocks none of its other windows nor the icon, which is the
+// desktop's: a right click opens the menu over the box and its command reaches the keypad,
+// while WM_KEYPADCOMMAND posted meanwhile passes the box's loop without being acted on.
+TEST_F(TrayDesktop, MenuOverABoxRunsItsCommandAndAPostedOneIsNotActedOn)
+{
+    const pid_t pid = StartUtility();
+    const TWindowGeometry icon = Icon(pid);
+    Choose(pid, icon, DownsToHelp);
+    std::vector<unsigned long> box;
+    ASSERT_TRUE(X.WaitFor([&] { return !(box = X.WindowsNamed("QuillboardLED Demo v5.10 - Help", pid, true)).empty(); }))
+        << "no help box";
+    // Posted before the click, so the utility has taken it by the time the menu opens.
+    X.Run({Helper(), "post", Title, "0x8591", "0xE4", "4"});
+    Choose(pid, icon, DownsToLedOn);
+    EXPECT_TRUE(X.WaitFor([&] { return ReportsOf(Keypad.LogFile()).size() >= 2; })) << "the command did not run";
+    ASSERT_FALSE(X.WindowsNamed("QuillboardLED Demo v5.10 - Help", pid, true).empty()) << "the box went away";
+
+    X.Run({"xdotool", "windowactivate", "--sync", std::to_string(box.front()), "key", "Return"});
+    EXPECT_TRUE(X.WaitFor([&] { return X.WindowsNamed("QuillboardLED Demo v5.10 - Help", pid, true).empty(); }));
+    Choose(pid, icon, DownsToExit);
+    EXPECT_EQ(X.Wait(pid, 5000), 0);
+    EXPECT_EQ(ReportsOf(Keypad.LogFile()), (std::vector<std::string>{"output 00 e4 e4 e4", OutputLedOn}));
 }
 
 TEST_F(TrayDesktop, PostedKeypadCommandFromAnotherProgram)
@@ -244,6 +271,41 @@ TEST_F(TrayDesktop, ACommandPostedDuringThePs2WaitRunsAfterTheRunningOne)
     for (std::string line; std::getline(log, line) && direction != "out";)
         std::istringstream(line) >> stamp >> direction;
     EXPECT_LT(secondPosted, stamp) << "the second command arrived too late to test the wait";
+}
+
+// Ended from outside, the utility ends as "Exit" does. Idle, by SIGHUP or SIGINT: at once,
+// through its own teardown (exit status 0). During a PS/2 command's wait (the controller's
+// output buffer full for a while), by SIGTERM or by the X server going away: the command
+// closes port access, which stops and removes the port driver's service that it installed,
+// and then the program ends.
+TEST_F(TrayDesktop, EndedFromOutsideItEndsAsExitDoesAndLeavesNoPortService)
+{
+    for (const int signal : {SIGHUP, SIGINT}) {
+        const pid_t pid = StartUtility();
+        Icon(pid);
+        kill(pid, signal);
+        EXPECT_EQ(X.Wait(pid, 5000), 0) << "signal " << signal;
+    }
+
+    if (!PrivateWindowsFolderWorks()) GTEST_SKIP() << "no user and mount namespaces for a Windows folder of the test's own";
+    Keypad.SetDevices("");
+    // SIGTERM, then the X server gone (last: nothing runs on this desktop after it).
+    for (const bool serverGone : {false, true}) {
+        SCOPED_TRACE(serverGone ? "X server gone" : "SIGTERM");
+        TTestWindowsFolder windows("status 0x01 300000\n");
+        const pid_t pid = X.Start(windows.Command({Folder.File("QuillboardLED")}),
+                                  {"LD_LIBRARY_PATH=" + VirtualLibraryDir("virtualhid"), LeakSuppressions()});
+        Icon(pid);
+        X.Run({Helper(), "post", Title, "0x8591", "0xE4", "5"});
+        ASSERT_TRUE(X.WaitFor([&] { return windows.ServiceDatabase().find("[PORTACC]") != std::string::npos; }))
+            << "the command did not start the port driver's service";
+        serverGone ? X.KillServer() : void(kill(pid, SIGTERM));
+        const int status = X.Wait(pid, 60000);
+        ASSERT_NE(status, -1) << "the utility did not end";
+        // Qt ends the process itself when its X server is gone (exit status 1).
+        EXPECT_TRUE(serverGone || status == 0) << "exit status " << status;
+        EXPECT_EQ(windows.ServiceDatabase().find("[PORTACC]"), std::string::npos) << windows.ServiceDatabase();
+    }
 }
 
 // Writes build/quillboardled-tray-menu.png and prints the idle utility's resident memory.

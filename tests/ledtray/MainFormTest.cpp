@@ -274,6 +274,8 @@ TEST_F(TrayForm, MenuAndPostedCommandsReachTheKeypad)
             EXPECT_EQ(box.Caption, "QuillboardLED");
             EXPECT_EQ(box.Icon, TMsgIcon::Information);
             EXPECT_EQ(box.Buttons, TMsgButtons::Ok);
+            // Owned by the hidden application window: modal for it alone, not for the icon.
+            EXPECT_EQ(box.Owner, Application.Handle());
         }
     }
 }
@@ -301,6 +303,7 @@ TEST_F(TrayForm, HelpBoxCaptionAndItsEightLines)
     const TMessageRequest& box = Dialogs.Messages[0];
     EXPECT_EQ(box.Caption, "QuillboardLED Demo v5.10 - Help");
     EXPECT_EQ(box.Icon, TMsgIcon::None);
+    EXPECT_EQ(box.Owner, Application.Handle());
     EXPECT_EQ(box.Buttons, TMsgButtons::Ok);
     EXPECT_EQ(box.Text, "This program controls the LED of a Varnholt Quillboard 590 or 591. Please follow these\r\n"
                         "IMPORTANT CONFIGURATION REQUIREMENTS:\r\n"

@@ -113,6 +113,15 @@ TX11Session::~TX11Session()
     }
 }
 
+void TX11Session::KillServer()
+{
+    if (FStarted.empty()) return;
+    const pid_t server = FStarted.front(); // started first
+    kill(server, SIGKILL);
+    waitpid(server, nullptr, 0);
+    FStarted.erase(FStarted.begin());
+}
+
 pid_t TX11Session::Start(const std::vector<std::string>& Argv, const std::vector<std::string>& Env)
 {
     std::vector<std::string> env{"DISPLAY=" + FDisplay, "QT_QPA_PLATFORM=xcb"};

@@ -29,6 +29,9 @@ public:
     // Runs a tool on this display to its end; its standard output.
     std::string Run(const std::vector<std::string>& Argv, int* Status = nullptr);
 
+    // Ends the X server at once, as a crash or a logout does: every client loses its connection.
+    void KillServer();
+
     // The visible windows of a process, as xdotool finds them.
     std::vector<TWindowGeometry> VisibleWindows(pid_t Pid);
     // Windows (hidden ones too) titled exactly Title, of a process when Pid is not 0, at most
