@@ -3,6 +3,7 @@
 #include "Files.h"
 #include "Kernel.h"
 #include "KernelDrivers.h"
+#include "ServiceDatabase.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -12,21 +13,9 @@
 #include <cctype>
 #include <memory>
 #include <set>
-#include <sstream>
 #include <vector>
 
 namespace {
-
-struct TService {
-    std::string Name;
-    std::string DisplayName;
-    uint32_t Type = 0;
-    uint32_t Start = 0;
-    uint32_t ErrorControl = 0;
-    std::string ImagePath;
-    uint32_t State = SERVICE_STOPPED;
-    bool DeletePending = false;
-};
 
 struct TScObject {
     bool Manager = false;
@@ -57,7 +46,7 @@ public:
         std::string text;
         // A handful of services fit in a few hundred bytes: anything far larger is damaged.
         const auto read = FileSystem().ReadWholeFile(FPath, text, 1 << 20);
-        if (read == TFileSystem::TReadResult::Read) Parse(text);
+        if (read == TFileSystem::TReadResult::Read) FServices = ReadServiceDatabase(text);
         FUnreadable = read == TFileSystem::TReadResult::Failed;
     }
     ~TDatabase()
@@ -88,44 +77,12 @@ public:
             SetLastError(ERROR_ACCESS_DENIED);
             return false;
         }
-        std::ostringstream out;
-        for (const TService& s : FServices)
-            out << '[' << s.Name << "]\nDisplayName=" << s.DisplayName << "\nType=" << s.Type << "\nStart=" << s.Start
-                << "\nErrorControl=" << s.ErrorControl << "\nImagePath=" << s.ImagePath << "\nState=" << s.State
-                << "\nDeletePending=" << (s.DeletePending ? 1 : 0) << "\n\n";
-        if (FileSystem().ReplaceWholeFile(FPath, out.str())) return true;
+        if (FileSystem().ReplaceWholeFile(FPath, WriteServiceDatabase(FServices))) return true;
         SetLastError(ERROR_ACCESS_DENIED);
         return false;
     }
 
 private:
-    void Parse(const std::string& Text)
-    {
-        std::istringstream in(Text);
-        std::string line;
-        TService* s = nullptr;
-        while (std::getline(in, line)) {
-            if (!line.empty() && line.back() == '\r') line.pop_back();
-            if (line.size() > 2 && line.front() == '[' && line.back() == ']') {
-                FServices.push_back({});
-                s = &FServices.back();
-                s->Name = line.substr(1, line.size() - 2);
-                continue;
-            }
-            const auto eq = line.find('=');
-            if (!s || eq == std::string::npos) continue;
-            const std::string key = line.substr(0, eq), value = line.substr(eq + 1);
-            const auto number = [&] { return static_cast<uint32_t>(std::strtoul(value.c_str(), nullptr, 10)); };
-            if (key == "DisplayName") s->DisplayName = value;
-            if (key == "Type") s->Type = number();
-            if (key == "Start") s->Start = number();
-            if (key == "ErrorControl") s->ErrorControl = number();
-            if (key == "ImagePath") s->ImagePath = value;
-            if (key == "State") s->State = number();
-            if (key == "DeletePending") s->DeletePending = number() != 0;
-        }
-    }
-
     std::string FPath;
     bool FUnreadable = false;
     int FLock = -1;
