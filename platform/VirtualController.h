@@ -13,7 +13,9 @@
 // "out", the port and the byte, both as 0x-prefixed hex:
 //     1796767908544 in 0x64 0x01
 //     1796767908555 out 0x60 0xe4
-// The log reaches the disk at each write and when the device closes.
+// The log reaches the disk at each write and when the device closes. It is opened as the
+// layer's own files are (Files.h: never through a link, a regular file only, without waiting
+// on a pipe); where it cannot be, the device does not open (5).
 #pragma once
 #include "PortDriver.h"
 
