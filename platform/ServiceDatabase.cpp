@@ -63,22 +63,24 @@ void Take(TBlock& Block, const std::string& Key, const std::string& Value)
 std::vector<TService> ReadServiceDatabase(const std::string& Text)
 {
     std::vector<TService> services;
-    std::optional<TBlock> block;
+    TBlock block;
+    bool inBlock = false;
     const auto finish = [&] {
-        if (block && block->Sound && block->Keys == kAllKeys) services.push_back(std::move(block->Service));
-        block.reset();
+        if (inBlock && block.Sound && block.Keys == kAllKeys) services.push_back(std::move(block.Service));
+        block = TBlock();
+        inBlock = false;
     };
     std::istringstream in(Text);
     for (std::string line; std::getline(in, line);) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (line.size() > 2 && line.front() == '[' && line.back() == ']') {
             finish();
-            block.emplace();
-            block->Service.Name = line.substr(1, line.size() - 2);
+            inBlock = true;
+            block.Service.Name = line.substr(1, line.size() - 2);
             continue;
         }
         const auto eq = line.find('=');
-        if (block && eq != std::string::npos) Take(*block, line.substr(0, eq), line.substr(eq + 1));
+        if (inBlock && eq != std::string::npos) Take(block, line.substr(0, eq), line.substr(eq + 1));
     }
     finish();
     return services;
