@@ -5,7 +5,6 @@
 #include "KernelDrivers.h"
 #include "ServiceDatabase.h"
 
-#include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -105,8 +104,7 @@ public:
     {
         if (!Ready()) return false;
         if (FUse != TUse::Change) return Fail(ERROR_ACCESS_DENIED);
-        // No other change runs while the lock is held: temporary files of writers killed
-        // before their rename go now.
+        // Each writer clears what writers killed before their rename left beside the file.
         RemoveStaleTemporaryFiles(GetWindowsDirectoryA());
         if (FileSystem().ReplaceWholeFile(FPath, WriteServiceDatabase(FServices), TLinks::Refuse)) return true;
         return Fail(ERROR_ACCESS_DENIED);

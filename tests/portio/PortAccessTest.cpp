@@ -193,6 +193,7 @@ TEST_F(TPortAccessTest, WhatAnotherUserPlantsInASharedFolderRedirectsNothing)
         {"the log linked to nowhere", 01777, "SYSTEM32/DRIVERS/PORTACC.LOG", LinkToNowhere, false},
         {"a database of another user's", 01777, "SERVICES.INI", OwnFile, false},
         {"a lock held by another user", 01777, "SERVICES.LCK", HeldLock, false},
+        {"the lock linked to nowhere", 01777, "SERVICES.LCK", LinkToNowhere, false},
     };
     for (const TRow& row : rows) {
         SCOPED_TRACE(row.Name);
