@@ -5,6 +5,11 @@
 #include <cstdint>
 #include <string>
 
+// How a path is reached: through symbolic links, as a user's own files are, or only where its
+// last name is the file itself (a link there is refused), as the layer's own files are in a
+// folder that other users may share.
+enum class TLinks { Follow, Refuse };
+
 class TFileSystem {
 public:
     virtual ~TFileSystem() = default;
@@ -12,18 +17,28 @@ public:
     // Reads the whole file into Data (empty unless Read), opening it once: what is read is
     // one file as it stood at that moment. Missing: nothing is at Path. Failed: something is
     // there that could not be read whole: no regular file (a FIFO, device, socket or folder,
-    // which is never opened, so it cannot block or be acted on), no read permission, a read
-    // error, more than MaxSize bytes, or no memory to hold it.
-    virtual TReadResult ReadWholeFile(const std::string& Path, std::string& Data, size_t MaxSize);
+    // which is never opened, so it cannot block or be acted on), a link that Links refuses,
+    // no read permission, a read error, more than MaxSize bytes, or no memory to hold it.
+    virtual TReadResult ReadWholeFile(const std::string& Path, std::string& Data, size_t MaxSize, TLinks Links);
+    TReadResult ReadWholeFile(const std::string& Path, std::string& Data, size_t MaxSize)
+    {
+        return ReadWholeFile(Path, Data, MaxSize, TLinks::Follow);
+    }
     // The same with no limit but memory's.
     TReadResult ReadWholeFile(const std::string& Path, std::string& Data) { return ReadWholeFile(Path, Data, SIZE_MAX); }
     // Replaces the file with Data all at once: a complete new file is written beside it under
-    // a short temporary name and renamed over it, keeping the old file's permissions; a
-    // symbolic link keeps naming the same link and the file it points to is replaced. False,
-    // with the old file exactly as it was, when that cannot be done: the old file is no
-    // regular file, is read-only (no write permission for anyone, which even the superuser
+    // a short temporary name (".~qb.", the writer's process id, "." and six characters) and
+    // renamed over it, keeping the old file's permissions. Followed, a symbolic link keeps
+    // naming the same link and the file it points to is replaced; refused, a link at Path is
+    // left alone and the call fails, and a new file is never writable by group or others.
+    // False, with the old file exactly as it was, when that cannot be done: the old file is
+    // no regular file, is read-only (no write permission for anyone, which even the superuser
     // does not override), or this process may not write it.
-    virtual bool ReplaceWholeFile(const std::string& Path, const std::string& Data);
+    virtual bool ReplaceWholeFile(const std::string& Path, const std::string& Data, TLinks Links);
+    bool ReplaceWholeFile(const std::string& Path, const std::string& Data)
+    {
+        return ReplaceWholeFile(Path, Data, TLinks::Follow);
+    }
 };
 
 // The seam: the file system in force (never null). SetFileSystem(nullptr) restores the real one.
@@ -36,3 +51,31 @@ std::string GetWindowsDirectoryA();
 void SetWindowsDirectory(const std::string& Dir);
 // Path itself when it starts with "/", else the file of that name in the Windows folder.
 std::string ResolveProfilePath(const std::string& Path);
+// Path with the extension of its last name (from its last ".") replaced by Extension, or with
+// Extension added when it has none: ("D/PORTACC.SYS", ".LOG") gives "D/PORTACC.LOG".
+std::string ReplaceExtension(const std::string& Path, const std::string& Extension);
+
+// Inside the layer: the rules for the files a privileged run keeps in a folder that other
+// users may share (the Windows folder, its driver folders). A folder is trusted when no user
+// but its owner and root may add or replace a name in it (neither group nor others may
+// write it), or when its sticky bit keeps them from replacing names of others and every name
+// used in it belongs to root, its owner or this process's user. Inside the Windows folder,
+// every folder from it down is held to this and none may be a link; the Windows folder itself
+// is the system's own choice of path.
+
+// Whether Dir is trusted; a folder that is missing is (nothing can be planted in it).
+bool LayerFolderTrusted(const std::string& Dir);
+// The same for the file Path and its folder: where the file is there, it is no link, neither
+// group nor others may write it, and in a sticky folder it belongs to a trusted user.
+bool LayerFileTrusted(const std::string& Path);
+// Opens Path (open(2) Flags: access, O_CREAT, O_APPEND) as LayerFileTrusted allows: never through
+// a link and never waiting (a FIFO opens at once or not at all, and is then refused), a
+// regular file only. A new file gets Mode. -1 when refused or not opened.
+int OpenLayerFile(const std::string& Path, int Flags, unsigned Mode);
+// A lock file of the layer, opened for reading and writing (created when missing): only this
+// process's user and root may open it, so no one else can hold a lock on it. -1 when refused.
+int OpenLayerLock(const std::string& Path);
+// Removes the temporary files that writers killed before their rename left in Dir: each
+// whose writer (the process id in its name) has ended, or is a later process that started
+// after the file was last written.
+void RemoveStaleTemporaryFiles(const std::string& Dir);

@@ -4,9 +4,7 @@
 #include "KernelDrivers.h"
 #include "Services.h"
 
-#include <fcntl.h>
 #include <sys/file.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -27,7 +25,7 @@ const std::string kDevicePrefix = "\\\\.\\";
 
 struct TDeviceObject {
     std::unique_ptr<TKernelDriver> Driver;
-    int Lock = -1; // the driver file, locked while its device is open
+    int Lock = -1; // the device's lock file, locked while the device is open
     std::vector<uint8_t> Buffer; // the driver's copy of each request, kept to spare an allocation
     ~TDeviceObject()
     {
@@ -110,16 +108,15 @@ HANDLE OpenDriverDevicePath(const std::string& FileName, uint32_t /*DesiredAcces
         how = TDriverLoad::Service;
     }
     auto device = std::make_unique<TDeviceObject>();
-    // Only a regular file is a driver; opened without waiting, a pipe in its place cannot block us.
-    device->Lock = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    struct stat st {};
-    if (device->Lock < 0 || ::fstat(device->Lock, &st) != 0 || !S_ISREG(st.st_mode))
-        return Fail(ERROR_FILE_NOT_FOUND);
-    // One opening at a time, across processes: the lock goes with the handle.
-    if (::flock(device->Lock, LOCK_EX | LOCK_NB) != 0) return Fail(ERROR_ACCESS_DENIED);
     uint32_t error = ERROR_SUCCESS;
     device->Driver = LoadKernelDriver(file, how, error);
-    if (!device->Driver || !device->Driver->Open(error)) return Fail(error);
+    if (!device->Driver) return Fail(error);
+    // One opening at a time, across processes: the lock goes with the handle. It is a file of
+    // its own beside the driver file that only the service manager's users may open; on the
+    // driver file, which all may read, anyone could hold it and keep the device shut.
+    device->Lock = OpenLayerLock(ReplaceExtension(file, ".LCK"));
+    if (device->Lock < 0 || ::flock(device->Lock, LOCK_EX | LOCK_NB) != 0) return Fail(ERROR_ACCESS_DENIED);
+    if (!device->Driver->Open(error)) return Fail(error);
     return *gDevices.insert(device.release()).first;
 }
 

@@ -15,6 +15,7 @@ constexpr uint32_t ERROR_INVALID_HANDLE = 6;
 constexpr uint32_t ERROR_INVALID_PARAMETER = 87;
 constexpr uint32_t ERROR_INSUFFICIENT_BUFFER = 122;
 constexpr uint32_t ERROR_BAD_EXE_FORMAT = 193;
+constexpr uint32_t ERROR_SERVICE_DATABASE_LOCKED = 1055;
 constexpr uint32_t ERROR_SERVICE_ALREADY_RUNNING = 1056;
 constexpr uint32_t ERROR_SERVICE_DOES_NOT_EXIST = 1060;
 constexpr uint32_t ERROR_SERVICE_NOT_ACTIVE = 1062;
@@ -41,7 +42,9 @@ uint32_t GetWindowsDirectoryA(char* Buffer, uint32_t Size);
 // The device of a running kernel driver: "\\.\NAME" opens the device NAME of a started
 // kernel-driver service (Services.h); "\\.\NAME.VXD" with FILE_FLAG_DELETE_ON_CLOSE loads the
 // driver file SYSTEM/NAME.VXD of the Windows folder for as long as the handle is open. A device
-// opens once at a time, whatever process asks. CreateFileA routes these paths here.
+// opens once at a time, whatever process asks: its handle holds the lock file beside the
+// driver file (its name with ".LCK", mode 0600), which no other user may open; a device already open fails
+// with 5. CreateFileA routes these paths here.
 bool IsDriverDevicePath(const std::string& FileName);
 HANDLE OpenDriverDevicePath(const std::string& FileName, uint32_t DesiredAccess, uint32_t ShareMode,
                             uint32_t CreationDisposition, uint32_t FlagsAndAttributes);

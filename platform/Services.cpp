@@ -3,30 +3,21 @@
 #include "Files.h"
 #include "Kernel.h"
 #include "KernelDrivers.h"
+#include "ServiceDatabase.h"
 
-#include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <chrono>
 #include <memory>
 #include <set>
-#include <sstream>
+#include <thread>
 #include <vector>
 
 namespace {
-
-struct TService {
-    std::string Name;
-    std::string DisplayName;
-    uint32_t Type = 0;
-    uint32_t Start = 0;
-    uint32_t ErrorControl = 0;
-    std::string ImagePath;
-    uint32_t State = SERVICE_STOPPED;
-    bool DeletePending = false;
-};
 
 struct TScObject {
     bool Manager = false;
@@ -47,18 +38,39 @@ std::string Upper(std::string S)
     return S;
 }
 
-// The database under the folder's lock, read on construction; Save() writes it whole.
+bool Fail(uint32_t Error)
+{
+    SetLastError(Error);
+    return false;
+}
+
+// How long a change waits for another to end. Changes take milliseconds and only the layer's
+// own privileged runs can hold the lock, so a wait this long means one of them is stuck.
+constexpr auto kLockWait = std::chrono::seconds(2);
+
+enum class TUse { Read, Change };
+
+// The database as read on construction; Save() writes it whole. A change holds the lock file
+// beside it, which only the service manager's users (root) may open, from its read to its
+// save, so no change is lost to another; a read needs no lock, since a save replaces the file
+// all at once. A folder or database that others could plant or replace in is refused: it
+// would let them choose what a privileged run reads and where it writes.
 class TDatabase {
 public:
-    TDatabase() : FPath(GetWindowsDirectoryA() + "/SERVICES.INI")
+    explicit TDatabase(TUse Use) : FPath(GetWindowsDirectoryA() + "/SERVICES.INI"), FUse(Use)
     {
-        FLock = ::open(GetWindowsDirectoryA().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (FLock >= 0) ::flock(FLock, LOCK_EX);
+        if (!LayerFileTrusted(FPath)) {
+            FError = ERROR_ACCESS_DENIED;
+            return;
+        }
+        if (Use == TUse::Change && !Lock()) return;
         std::string text;
         // A handful of services fit in a few hundred bytes: anything far larger is damaged.
-        const auto read = FileSystem().ReadWholeFile(FPath, text, 1 << 20);
-        if (read == TFileSystem::TReadResult::Read) Parse(text);
-        FUnreadable = read == TFileSystem::TReadResult::Failed;
+        const auto read = FileSystem().ReadWholeFile(FPath, text, 1 << 20, TLinks::Refuse);
+        if (read == TFileSystem::TReadResult::Read) FServices = ReadServiceDatabase(text);
+        // A database that is there but could not be read is never replaced: that would drop
+        // every service it holds.
+        if (read == TFileSystem::TReadResult::Failed) FError = ERROR_ACCESS_DENIED;
     }
     ~TDatabase()
     {
@@ -66,6 +78,13 @@ public:
     }
     TDatabase(const TDatabase&) = delete;
     TDatabase& operator=(const TDatabase&) = delete;
+
+    // False, with the last error set, when the database is refused or its lock was not had.
+    bool Ready() const
+    {
+        if (FError != ERROR_SUCCESS) SetLastError(FError);
+        return FError == ERROR_SUCCESS;
+    }
 
     TService* Find(const std::string& Name)
     {
@@ -80,56 +99,37 @@ public:
     }
     const std::vector<TService>& Services() const { return FServices; }
 
-    // False, with the last error set, when the file cannot be replaced. A database that is
-    // there but could not be read is never replaced: that would drop every service it holds.
+    // False, with the last error set, when the file cannot be replaced.
     bool Save()
     {
-        if (FUnreadable) {
-            SetLastError(ERROR_ACCESS_DENIED);
-            return false;
-        }
-        std::ostringstream out;
-        for (const TService& s : FServices)
-            out << '[' << s.Name << "]\nDisplayName=" << s.DisplayName << "\nType=" << s.Type << "\nStart=" << s.Start
-                << "\nErrorControl=" << s.ErrorControl << "\nImagePath=" << s.ImagePath << "\nState=" << s.State
-                << "\nDeletePending=" << (s.DeletePending ? 1 : 0) << "\n\n";
-        if (FileSystem().ReplaceWholeFile(FPath, out.str())) return true;
-        SetLastError(ERROR_ACCESS_DENIED);
-        return false;
+        if (!Ready()) return false;
+        if (FUse != TUse::Change) return Fail(ERROR_ACCESS_DENIED);
+        // Each writer clears what writers killed before their rename left beside the file.
+        RemoveStaleTemporaryFiles(GetWindowsDirectoryA());
+        if (FileSystem().ReplaceWholeFile(FPath, WriteServiceDatabase(FServices), TLinks::Refuse)) return true;
+        return Fail(ERROR_ACCESS_DENIED);
     }
 
 private:
-    void Parse(const std::string& Text)
+    // Waits at most kLockWait, then fails as the platform's locked database does.
+    bool Lock()
     {
-        std::istringstream in(Text);
-        std::string line;
-        TService* s = nullptr;
-        while (std::getline(in, line)) {
-            // CRs before the LF end the line too: a value that kept one would lose it at the
-            // next write, which ends lines with LF alone.
-            while (!line.empty() && line.back() == '\r') line.pop_back();
-            if (line.size() > 2 && line.front() == '[' && line.back() == ']') {
-                FServices.push_back({});
-                s = &FServices.back();
-                s->Name = line.substr(1, line.size() - 2);
-                continue;
-            }
-            const auto eq = line.find('=');
-            if (!s || eq == std::string::npos) continue;
-            const std::string key = line.substr(0, eq), value = line.substr(eq + 1);
-            const auto number = [&] { return static_cast<uint32_t>(std::strtoul(value.c_str(), nullptr, 10)); };
-            if (key == "DisplayName") s->DisplayName = value;
-            if (key == "Type") s->Type = number();
-            if (key == "Start") s->Start = number();
-            if (key == "ErrorControl") s->ErrorControl = number();
-            if (key == "ImagePath") s->ImagePath = value;
-            if (key == "State") s->State = number();
-            if (key == "DeletePending") s->DeletePending = number() != 0;
+        FLock = OpenLayerLock(GetWindowsDirectoryA() + "/SERVICES.LCK");
+        const auto deadline = std::chrono::steady_clock::now() + kLockWait;
+        while (FError == ERROR_SUCCESS && (FLock < 0 || ::flock(FLock, LOCK_EX | LOCK_NB) != 0)) {
+            if (FLock < 0 || (errno != EWOULDBLOCK && errno != EINTR))
+                FError = ERROR_ACCESS_DENIED;
+            else if (std::chrono::steady_clock::now() >= deadline)
+                FError = ERROR_SERVICE_DATABASE_LOCKED;
+            else
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
+        return FError == ERROR_SUCCESS;
     }
 
     std::string FPath;
-    bool FUnreadable = false;
+    TUse FUse;
+    uint32_t FError = ERROR_SUCCESS;
     int FLock = -1;
     std::vector<TService> FServices;
 };
@@ -165,7 +165,7 @@ bool NamedByHandle(const std::string& Service)
 TService* ServiceOf(TDatabase& Db, SC_HANDLE Service, uint32_t Right)
 {
     const TScObject* handle = ObjectOf(Service, false);
-    if (!handle) return nullptr;
+    if (!handle || !Db.Ready()) return nullptr;
     if ((handle->Access & Right) != Right) {
         SetLastError(ERROR_ACCESS_DENIED);
         return nullptr;
@@ -173,12 +173,6 @@ TService* ServiceOf(TDatabase& Db, SC_HANDLE Service, uint32_t Right)
     TService* s = Db.Find(handle->Service);
     if (!s) SetLastError(ERROR_SERVICE_DOES_NOT_EXIST);
     return s;
-}
-
-bool Fail(uint32_t Error)
-{
-    SetLastError(Error);
-    return false;
 }
 
 std::string Text(const char* S)
@@ -235,7 +229,8 @@ SC_HANDLE CreateServiceA(SC_HANDLE SCManager, const char* ServiceName, const cha
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
-    TDatabase db;
+    TDatabase db(TUse::Change);
+    if (!db.Ready()) return nullptr;
     if (TService* s = db.Find(ServiceName)) {
         SetLastError(s->DeletePending ? ERROR_SERVICE_MARKED_FOR_DELETE : ERROR_SERVICE_EXISTS);
         return nullptr;
@@ -255,7 +250,8 @@ SC_HANDLE OpenServiceA(SC_HANDLE SCManager, const char* ServiceName, uint32_t De
         SetLastError(ERROR_ACCESS_DENIED);
         return nullptr;
     }
-    TDatabase db;
+    TDatabase db(TUse::Read);
+    if (!db.Ready()) return nullptr;
     const TService* s = db.Find(Text(ServiceName));
     if (!s) {
         SetLastError(ERROR_SERVICE_DOES_NOT_EXIST);
@@ -266,7 +262,7 @@ SC_HANDLE OpenServiceA(SC_HANDLE SCManager, const char* ServiceName, uint32_t De
 
 bool StartServiceA(SC_HANDLE Service, uint32_t /*NumServiceArgs*/, const char** /*ServiceArgVectors*/)
 {
-    TDatabase db;
+    TDatabase db(TUse::Change);
     TService* s = ServiceOf(db, Service, SERVICE_START);
     if (!s) return false;
     if (s->DeletePending) return Fail(ERROR_SERVICE_MARKED_FOR_DELETE);
@@ -279,7 +275,7 @@ bool StartServiceA(SC_HANDLE Service, uint32_t /*NumServiceArgs*/, const char** 
 
 bool ControlService(SC_HANDLE Service, uint32_t Control, SERVICE_STATUS* Status)
 {
-    TDatabase db;
+    TDatabase db(TUse::Change);
     TService* s = ServiceOf(db, Service, SERVICE_STOP);
     if (!s) return false;
     if (Control != SERVICE_CONTROL_STOP) return Fail(ERROR_INVALID_PARAMETER);
@@ -292,7 +288,7 @@ bool ControlService(SC_HANDLE Service, uint32_t Control, SERVICE_STATUS* Status)
 
 bool DeleteService(SC_HANDLE Service)
 {
-    TDatabase db;
+    TDatabase db(TUse::Change);
     TService* s = ServiceOf(db, Service, DELETE);
     if (!s) return false;
     if (s->DeletePending) return Fail(ERROR_SERVICE_MARKED_FOR_DELETE);
@@ -310,9 +306,14 @@ bool CloseServiceHandle(SC_HANDLE Object)
     std::unique_ptr<TScObject> owned(o);
     gObjects.erase(o);
     if (o->Manager || NamedByHandle(o->Service)) return true;
-    TDatabase db;
-    const TService* s = db.Find(o->Service);
-    if (s && s->DeletePending && s->State == SERVICE_STOPPED) {
+    const auto goes = [&](TDatabase& Db) {
+        const TService* s = Db.Find(o->Service);
+        return s && s->DeletePending && s->State == SERVICE_STOPPED;
+    };
+    // Looked at first without the lock: most closings change nothing.
+    if (TDatabase look(TUse::Read); !goes(look)) return true;
+    TDatabase db(TUse::Change);
+    if (goes(db)) {
         db.Remove(o->Service);
         db.Save();
     }
@@ -321,7 +322,7 @@ bool CloseServiceHandle(SC_HANDLE Object)
 
 std::string RunningDriverOfDevice(const std::string& DeviceName)
 {
-    TDatabase db;
+    TDatabase db(TUse::Read);
     for (const TService& s : db.Services()) {
         if (s.Type != SERVICE_KERNEL_DRIVER || s.State != SERVICE_RUNNING) continue;
         const auto slash = s.ImagePath.find_last_of('/');

@@ -1,7 +1,12 @@
 // The Service Control Manager, for kernel-driver services. The service database lives in the
 // Windows folder (Files.h) as "SERVICES.INI", read and written whole (a complete new file
-// replaces the old one) under a lock on the folder, so it outlives the process: a service one
-// run installed, started and left is found installed and running by the next.
+// replaces the old one), so it outlives the process: a service one run installed, started and
+// left is found installed and running by the next. A change holds the lock file
+// "SERVICES.LCK" beside it (mode 0600: only root, the service manager's user, can hold it) from
+// its read to its save, and waits for it at most 2 seconds; then it fails with 1055 (the
+// database is locked). A database that is a link, that others may write, or that lies in a
+// folder others may plant names in (Files.h), is refused: every call that needs it fails
+// with 5. A damaged entry reads as absent (ServiceDatabase.h).
 //
 // A driver file inside the Windows folder is recorded relative to it. A started kernel-driver
 // service provides the device named after its driver file's stem
@@ -55,7 +60,8 @@ SC_HANDLE OpenServiceA(SC_HANDLE SCManager, const char* ServiceName, uint32_t De
 // Starting, stopping and deleting each need the right in the handle's access (SERVICE_START,
 // SERVICE_STOP, DELETE): otherwise they fail with 5.
 // Fails with 1056 when the service runs, 1072 when it is marked for deletion, 2 when its
-// driver file is missing, 193 when the file names no driver of ours.
+// driver file is missing, 193 when the file names no driver of ours, 5 when the driver file's
+// folder is one others may plant names in.
 bool StartServiceA(SC_HANDLE Service, uint32_t NumServiceArgs, const char** ServiceArgVectors);
 // SERVICE_CONTROL_STOP only; fails with 1062 when the service is not running.
 bool ControlService(SC_HANDLE Service, uint32_t Control, SERVICE_STATUS* Status);

@@ -1,6 +1,10 @@
 #include "VirtualController.h"
 
+#include "Files.h"
 #include "Kernel.h"
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <array>
 #include <charconv>
@@ -75,8 +79,12 @@ public:
 
     bool Open(uint32_t& Error) override
     {
-        FLog = std::fopen(FLogPath.c_str(), "ae");
+        // Beside the driver file, in a folder others may share: never through a link, never
+        // waiting on a pipe, a regular file only.
+        const int fd = OpenLayerFile(FLogPath, O_WRONLY | O_APPEND | O_CREAT, 0644);
+        FLog = fd >= 0 ? ::fdopen(fd, "a") : nullptr;
         if (!FLog) {
+            if (fd >= 0) ::close(fd);
             Error = ERROR_ACCESS_DENIED;
             return false;
         }
@@ -192,12 +200,7 @@ private:
 std::unique_ptr<TKernelDriver> MakeVirtualController(const std::string& DriverFile, const std::string& Description,
                                                      TDriverLoad How)
 {
-    const auto slash = DriverFile.find_last_of('/');
-    const auto dot = DriverFile.find_last_of('.');
-    const std::string stem = dot != std::string::npos && (slash == std::string::npos || dot > slash)
-                                 ? DriverFile.substr(0, dot)
-                                 : DriverFile;
-    auto driver = std::make_unique<TVirtualController>(How, stem + ".LOG");
+    auto driver = std::make_unique<TVirtualController>(How, ReplaceExtension(DriverFile, ".LOG"));
     if (!driver->Parse(Description)) return nullptr;
     return driver;
 }

@@ -77,7 +77,7 @@ TEST_F(DefinitionReaderTest, MissingFileIsRefusedAndChangesNothing)
     EXPECT_EQ(ReadKeypadFile(Dir.Path()), 1); // a folder is no file
     // A file that is there but cannot be read is refused, never sent as an empty definition.
     struct TUnreadable : TFileSystem {
-        TReadResult ReadWholeFile(const std::string&, std::string& Data, size_t) override
+        TReadResult ReadWholeFile(const std::string&, std::string& Data, size_t, TLinks) override
         {
             Data.clear();
             return TReadResult::Failed;

@@ -304,7 +304,7 @@ TEST_F(IniFileTest, AFileLargerThanAllowedOrThanMemoryIsUnreadable)
     EXPECT_EQ(TIniFile(Path, 8).ReadResult(), TFileSystem::TReadResult::Read);
     EXPECT_EQ(TIniFile(Path, 7).ReadResult(), TFileSystem::TReadResult::Failed);
     struct TNoMemory : TFileSystem {
-        TReadResult ReadWholeFile(const std::string&, std::string&, size_t) override { throw std::bad_alloc(); }
+        TReadResult ReadWholeFile(const std::string&, std::string&, size_t, TLinks) override { throw std::bad_alloc(); }
     } noMemory;
     SetFileSystem(&noMemory);
     TIniFile ini(Path);

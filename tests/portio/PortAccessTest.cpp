@@ -1,7 +1,14 @@
 #include "PORT_32.h"
 #include "PortTestSupport.h"
+#include "ServiceDatabase.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <regex>
 
 namespace {
@@ -100,6 +107,132 @@ TEST_F(TPortAccessTest, WithoutTheServiceManagerOpenAccessGivesFalseAndWritesNot
     EXPECT_EQ(ServiceState(), "none");
     EXPECT_TRUE(TakeCalls().empty());
     EXPECT_TRUE(Windows.PortLog().empty());
+}
+
+// Another user may read the Windows folder and the driver file, and so lock them; the
+// layer's own locks are not theirs to open. Nothing they hold holds up a run or keeps it from
+// undoing what it did.
+TEST_F(TPortAccessTest, AnotherUsersLocksHoldUpNoRun)
+{
+    if (!TOtherUser::Works()) GTEST_SKIP() << "no second user on this machine";
+    ASSERT_EQ(::chmod(std::filesystem::path(Windows.Path()).parent_path().c_str(), 0711), 0);
+    {
+        TPortAccess first(nullptr); // leaves the lock files behind
+        ASSERT_TRUE(first.OpenAccess());
+    }
+    const std::string device = Windows.Path() + "/SYSTEM32/DRIVERS/PORTACC.LCK";
+    TOtherUser other([&] {
+        const int folder = ::open(Windows.Path().c_str(), O_RDONLY | O_DIRECTORY);
+        const int driver = ::open(Windows.DriverFile().c_str(), O_RDONLY);
+        return ::flock(folder, LOCK_EX) == 0 && ::flock(driver, LOCK_SH) == 0 &&
+               ::open((Windows.Path() + "/SERVICES.LCK").c_str(), O_RDONLY) < 0 && ::open(device.c_str(), O_RDONLY) < 0;
+    });
+    ASSERT_TRUE(other.Result());
+    ::alarm(20); // a run that waits on their locks ends the test
+    TPortAccess port(nullptr);
+    EXPECT_TRUE(port.OpenAccess());
+    EXPECT_FALSE(port.ServiceWasInstalled);
+    port.CloseAccess();
+    ::alarm(0);
+    EXPECT_EQ(ServiceState(), "none");
+}
+
+// A database cut anywhere, or holding values no save writes, never shuts the component out:
+// a damaged entry reads as absent and is installed afresh, and the next save is whole.
+TEST_F(TPortAccessTest, ADamagedDatabaseIsMendedByTheNextRun)
+{
+    const std::string block = "DisplayName=PORTACC\nType=1\nStart=3\nErrorControl=1\n"
+                              "ImagePath=SYSTEM32/DRIVERS/PORTACC.SYS\n";
+    const std::string whole = "[PORTACC]\n" + block + "State=1\nDeletePending=0\n\n[OTHER]\nDisplayName=OTHER\n"
+                              "Type=1\nStart=3\nErrorControl=1\nImagePath=OTHER.SYS\nState=1\nDeletePending=0\n";
+    const size_t portaccWhole = whole.find("DeletePending=0") + 15;
+    struct TRow {
+        std::string Name, Database;
+        const char* AfterClose;
+    };
+    std::vector<TRow> rows = {
+        {"a driver of no type that runs", "[PORTACC]\n" + block + "State=4\nDeletePending=0\n", "none"},
+        {"marked for deletion in no state", "[PORTACC]\n" + block + "State=0\nDeletePending=1\n", "none"},
+    };
+    // Cut at both sides of every line break and inside every line.
+    for (size_t start = 0, end; (end = whole.find('\n', start)) != std::string::npos; start = end + 1)
+        for (size_t cut : {(start + end) / 2, end, end + 1})
+            rows.push_back({"cut after " + std::to_string(cut), whole.substr(0, cut), cut >= portaccWhole ? "stopped" : "none"});
+    rows[0].Database.replace(rows[0].Database.find("Type=1"), 6, "Type=0");
+    for (const TRow& row : rows) {
+        SCOPED_TRACE(row.Name);
+        WriteFileText(Windows.Path() + "/SERVICES.INI", row.Database);
+        TPortAccess port(nullptr);
+        ASSERT_TRUE(port.OpenAccess());
+        port.CloseAccess();
+        EXPECT_EQ(ServiceState(), row.AfterClose);
+        const std::string after = Windows.ServiceDatabase();
+        EXPECT_EQ(WriteServiceDatabase(ReadServiceDatabase(after)), after);
+    }
+}
+
+// Another user may write a shared Windows folder only where its sticky bit keeps them from
+// replacing what is there; nothing they plant in it makes a privileged run write elsewhere.
+TEST_F(TPortAccessTest, WhatAnotherUserPlantsInASharedFolderRedirectsNothing)
+{
+    if (!TOtherUser::Works()) GTEST_SKIP() << "no second user on this machine";
+    namespace fs = std::filesystem;
+    enum TPlant { Nothing, LinkToRootsFile, LinkToNowhere, OwnFile, HeldLock };
+    struct TRow {
+        const char* Name;
+        mode_t Folders; // the Windows folder, SYSTEM32 and SYSTEM32/DRIVERS
+        const char* Where;
+        TPlant Plant;
+        bool Opens;
+    };
+    const TRow rows[] = {
+        {"folders others may write", 0777, "", Nothing, false},
+        {"sticky folders, nothing planted", 01777, "", Nothing, true},
+        {"the database linked to root's file", 01777, "SERVICES.INI", LinkToRootsFile, false},
+        {"the database linked to nowhere", 01777, "SERVICES.INI", LinkToNowhere, false},
+        {"the log linked to root's file", 01777, "SYSTEM32/DRIVERS/PORTACC.LOG", LinkToRootsFile, false},
+        {"the log linked to nowhere", 01777, "SYSTEM32/DRIVERS/PORTACC.LOG", LinkToNowhere, false},
+        {"a database of another user's", 01777, "SERVICES.INI", OwnFile, false},
+        {"a lock held by another user", 01777, "SERVICES.LCK", HeldLock, false},
+        {"the lock linked to nowhere", 01777, "SERVICES.LCK", LinkToNowhere, false},
+    };
+    for (const TRow& row : rows) {
+        SCOPED_TRACE(row.Name);
+        TTestWindowsFolder windows;
+        const std::string root = fs::path(windows.Path()).parent_path().string();
+        const std::string rootsFile = root + "/roots", nowhere = root + "/nowhere";
+        const std::string planted = windows.Path() + "/" + row.Where;
+        WriteFileText(rootsFile, "root's own\n");
+        ASSERT_EQ(::chmod(rootsFile.c_str(), 0600), 0);
+        ASSERT_EQ(::chmod(root.c_str(), 0711), 0);
+        for (const char* dir : {"", "/SYSTEM32", "/SYSTEM32/DRIVERS"})
+            ASSERT_EQ(::chmod((windows.Path() + dir).c_str(), row.Folders), 0);
+        TOtherUser other([&] {
+            switch (row.Plant) {
+            case LinkToRootsFile:
+                return ::symlink(rootsFile.c_str(), planted.c_str()) == 0;
+            case LinkToNowhere:
+                return ::symlink(nowhere.c_str(), planted.c_str()) == 0;
+            case OwnFile: // says the driver runs, so that its device would open at once
+                return bool(std::ofstream(planted) << "[PORTACC]\nDisplayName=PORTACC\nType=1\nStart=3\n"
+                                                      "ErrorControl=1\nImagePath=SYSTEM32/DRIVERS/PORTACC.SYS\n"
+                                                      "State=4\nDeletePending=0\n");
+            case HeldLock: {
+                const int fd = ::open(planted.c_str(), O_RDWR | O_CREAT | O_EXCL, 0644);
+                return fd >= 0 && ::flock(fd, LOCK_EX) == 0;
+            }
+            default:
+                return true;
+            }
+        });
+        ASSERT_TRUE(other.Result());
+        TPortAccess port(nullptr);
+        EXPECT_EQ(port.OpenAccess(), row.Opens);
+        port.OutPort(0x60, 0xE4); // a log line, wherever the log is
+        port.CloseAccess();
+        EXPECT_EQ(ReadFileText(rootsFile), "root's own\n");
+        EXPECT_FALSE(fs::exists(fs::symlink_status(nowhere)));
+    }
 }
 
 // Each request carries what the previous one left in the fields it does not set; only bytes 0

@@ -1,9 +1,14 @@
 #include "PortTestSupport.h"
 
+#include <chrono>
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -153,7 +158,7 @@ TEST_F(TServiceManagerTest, ADeviceOpensOnceAtATimeAndAnswersWhole48ByteRequests
 }
 
 // A driver file that is no regular file (a pipe would block whoever opens it) names no
-// driver: the device does not open, and nothing waits.
+// driver, and a log that is none is not written: the device does not open, and nothing waits.
 TEST_F(TServiceManagerTest, ADriverFileThatIsNoFileOpensNoDevice)
 {
     LeaveService(true);
@@ -164,7 +169,65 @@ TEST_F(TServiceManagerTest, ADriverFileThatIsNoFileOpensNoDevice)
                           FILE_ATTRIBUTE_NORMAL, nullptr),
               INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+    // Nor does a log that is no regular file: the device would wait for the pipe's reader.
+    std::filesystem::remove(Windows.DriverFile());
+    Describe("");
+    ASSERT_EQ(::mkfifo((Windows.Path() + "/SYSTEM32/DRIVERS/PORTACC.LOG").c_str(), 0644), 0);
+    EXPECT_EQ(CreateFileA("\\\\.\\PORTACC", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                          FILE_ATTRIBUTE_NORMAL, nullptr),
+              INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
     ::alarm(0);
+}
+
+// Only the layer's own runs hold the database's lock, and only for moments: one that holds it
+// longer is waited for a few seconds, then the change fails as on a locked database.
+TEST_F(TServiceManagerTest, AChangeWaitsForTheDatabaseLockAFewSecondsAtMost)
+{
+    LeaveService(false);
+    const int stuck = ::open((Windows.Path() + "/SERVICES.LCK").c_str(), O_RDONLY);
+    ASSERT_EQ(::flock(stuck, LOCK_EX), 0);
+    TScm scm;
+    SC_HANDLE service = scm.Open(); // reading needs no lock
+    ASSERT_NE(service, nullptr);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(StartServiceA(service, 0, nullptr));
+    EXPECT_EQ(GetLastError(), ERROR_SERVICE_DATABASE_LOCKED);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    ::close(stuck);
+    EXPECT_TRUE(StartServiceA(service, 0, nullptr));
+    CloseServiceHandle(service);
+    EXPECT_EQ(ServiceState(), "running");
+}
+
+// A writer killed before its rename leaves its temporary file; the next change of the
+// database removes those whose writer has ended, and only those.
+TEST_F(TServiceManagerTest, TemporaryFilesOfEndedWritersGoWithTheNextChange)
+{
+    const pid_t ended = ::fork();
+    if (ended == 0) ::_exit(0);
+    ASSERT_GT(ended, 0);
+    ::waitpid(ended, nullptr, 0);
+    const pid_t live = ::fork();
+    if (live == 0) {
+        ::pause();
+        ::_exit(0);
+    }
+    ASSERT_GT(live, 0);
+    const std::string dir = Windows.Path() + "/";
+    const std::string endedWriters = dir + ".~qb." + std::to_string(ended) + ".aaaaaa";
+    const std::string liveWriters = dir + ".~qb." + std::to_string(live) + ".bbbbbb";
+    const std::string olderThanItsWriter = dir + ".~qb." + std::to_string(live) + ".cccccc";
+    for (const std::string& file : {endedWriters, liveWriters, olderThanItsWriter})
+        WriteFileText(file, "[PORTACC]\n");
+    const struct timespec year2000[2] = {{946684800, 0}, {946684800, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, olderThanItsWriter.c_str(), year2000, 0), 0);
+    LeaveService(false);
+    ::kill(live, SIGKILL);
+    ::waitpid(live, nullptr, 0);
+    EXPECT_FALSE(std::filesystem::exists(endedWriters));
+    EXPECT_TRUE(std::filesystem::exists(liveWriters));
+    EXPECT_FALSE(std::filesystem::exists(olderThanItsWriter));
 }
 
 TEST(WindowsDirectory, ReturnsTheLengthOrTheSizeNeeded)

@@ -34,7 +34,7 @@ class TRefusingFileSystem : public TFileSystem {
 public:
     TRefusingFileSystem() { SetFileSystem(this); }
     ~TRefusingFileSystem() override { SetFileSystem(nullptr); }
-    bool ReplaceWholeFile(const std::string&, const std::string&) override
+    bool ReplaceWholeFile(const std::string&, const std::string&, TLinks) override
     {
         ++Refused;
         return false;
@@ -46,13 +46,13 @@ public:
 class TMemoryFileSystem : public TFileSystem {
 public:
     std::string Data;
-    TReadResult ReadWholeFile(const std::string&, std::string& Out, size_t MaxSize) override
+    TReadResult ReadWholeFile(const std::string&, std::string& Out, size_t MaxSize, TLinks) override
     {
         if (Data.size() > MaxSize) return TReadResult::Failed;
         Out = Data;
         return TReadResult::Read;
     }
-    bool ReplaceWholeFile(const std::string&, const std::string& Out) override
+    bool ReplaceWholeFile(const std::string&, const std::string& Out, TLinks) override
     {
         Data = Out;
         return true;

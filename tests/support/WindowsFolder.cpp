@@ -2,6 +2,7 @@
 
 #include "Files.h"
 
+#include <grp.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -90,4 +91,44 @@ int RunCommand(const std::vector<std::string>& Argv, std::string* Output)
     ::waitpid(pid, &status, 0);
     if (Output) *Output = text;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TOtherUser::TOtherUser(const std::function<bool()>& Act)
+{
+    int report[2], hold[2];
+    if (::pipe(report) != 0) return;
+    if (::pipe(hold) != 0) {
+        ::close(report[0]);
+        ::close(report[1]);
+        return;
+    }
+    FChild = ::fork();
+    if (FChild == 0) {
+        ::close(report[0]);
+        ::close(hold[1]);
+        const bool became = ::setgroups(0, nullptr) == 0 && ::setresgid(65534, 65534, 65534) == 0 &&
+                            ::setresuid(65534, 65534, 65534) == 0;
+        const char result = !became ? 'x' : Act() ? '1' : '0';
+        if (::write(report[1], &result, 1) != 1) ::_exit(1);
+        char end;
+        while (::read(hold[0], &end, 1) > 0) {} // until the parent lets go
+        ::_exit(0);
+    }
+    ::close(report[1]);
+    ::close(hold[0]);
+    FHold = hold[1];
+    if (FChild < 0 || ::read(report[0], &FResult, 1) != 1) FResult = 0;
+    ::close(report[0]);
+}
+
+TOtherUser::~TOtherUser()
+{
+    if (FHold >= 0) ::close(FHold);
+    if (FChild > 0) ::waitpid(FChild, nullptr, 0);
+}
+
+bool TOtherUser::Works()
+{
+    static const bool works = ::geteuid() == 0 && TOtherUser([] { return ::geteuid() == 65534; }).Result();
+    return works;
 }

@@ -3,7 +3,9 @@
 #pragma once
 #include "TestSupport.h"
 
+#include <functional>
 #include <string>
+#include <sys/types.h>
 #include <vector>
 
 class TTestWindowsFolder {
@@ -39,3 +41,22 @@ bool PrivateWindowsFolderWorks();
 
 // Runs a command line; its exit status (-1 when it did not run), its standard output in Output.
 int RunCommand(const std::vector<std::string>& Argv, std::string* Output = nullptr);
+
+// Another user of this machine (uid and gid 65534, no groups) in a child process of its own:
+// runs Act there and keeps the child, with what it holds open or locked, until the object
+// goes. Needs a test process that may change its user: see Works().
+class TOtherUser {
+public:
+    explicit TOtherUser(const std::function<bool()>& Act);
+    ~TOtherUser();
+    TOtherUser(const TOtherUser&) = delete;
+    TOtherUser& operator=(const TOtherUser&) = delete;
+    // What Act gave; false also when the child could not become that user.
+    bool Result() const { return FResult == '1'; }
+    static bool Works();
+
+private:
+    pid_t FChild = -1;
+    int FHold = -1;
+    char FResult = 0;
+};

@@ -1,0 +1,99 @@
+#include "ServiceDatabase.h"
+
+#include "Services.h"
+
+#include <optional>
+#include <sstream>
+
+namespace {
+
+// Digits only, no sign, no blanks, at most 32 bits: what the writer writes.
+std::optional<uint32_t> Number(const std::string& Text)
+{
+    if (Text.empty() || Text.size() > 10) return std::nullopt;
+    uint64_t value = 0;
+    for (char c : Text) {
+        if (c < '0' || c > '9') return std::nullopt;
+        value = value * 10 + static_cast<uint64_t>(c - '0');
+    }
+    if (value > 0xFFFFFFFFu) return std::nullopt;
+    return static_cast<uint32_t>(value);
+}
+
+// One block as read: which keys were there, and whether every value was one the writer writes.
+struct TBlock {
+    TService Service;
+    unsigned Keys = 0;
+    bool Sound = true;
+};
+
+constexpr unsigned kAllKeys = 0x7F;
+
+void Take(TBlock& Block, const std::string& Key, const std::string& Value)
+{
+    TService& s = Block.Service;
+    bool sound = true;
+    unsigned key = 0;
+    if (Key == "DisplayName") {
+        key = 1, s.DisplayName = Value;
+    } else if (Key == "ImagePath") {
+        key = 2, s.ImagePath = Value, sound = !Value.empty();
+    } else {
+        const std::optional<uint32_t> n = Number(Value);
+        const uint32_t v = n.value_or(0);
+        sound = n.has_value();
+        if (Key == "Type")
+            key = 4, s.Type = v, sound = sound && v == SERVICE_KERNEL_DRIVER;
+        else if (Key == "Start")
+            key = 8, s.Start = v;
+        else if (Key == "ErrorControl")
+            key = 16, s.ErrorControl = v;
+        else if (Key == "State")
+            key = 32, s.State = v, sound = sound && (v == SERVICE_STOPPED || v == SERVICE_RUNNING);
+        else if (Key == "DeletePending")
+            key = 64, s.DeletePending = v != 0, sound = sound && v <= 1;
+    }
+    if (!key) return; // a key of no meaning here
+    Block.Keys |= key;
+    Block.Sound = Block.Sound && sound;
+}
+
+} // namespace
+
+std::vector<TService> ReadServiceDatabase(const std::string& Text)
+{
+    std::vector<TService> services;
+    TBlock block;
+    bool inBlock = false;
+    const auto finish = [&] {
+        if (inBlock && block.Sound && block.Keys == kAllKeys) services.push_back(std::move(block.Service));
+        block = TBlock();
+        inBlock = false;
+    };
+    std::istringstream in(Text);
+    for (std::string line; std::getline(in, line);) {
+        // CRs before the LF end the line too: a value that kept one would lose it at the next
+        // write, which ends lines with LF alone.
+        while (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.size() > 2 && line.front() == '[' && line.back() == ']') {
+            finish();
+            inBlock = true;
+            block.Service.Name = line.substr(1, line.size() - 2);
+            continue;
+        }
+        const auto eq = line.find('=');
+        if (inBlock && eq != std::string::npos) Take(block, line.substr(0, eq), line.substr(eq + 1));
+    }
+    finish();
+    return services;
+}
+
+std::string WriteServiceDatabase(const std::vector<TService>& Services)
+{
+    std::ostringstream out;
+    for (const TService& s : Services)
+        out << '[' << s.Name << "]\nDisplayName=" << s.DisplayName << "\nType=" << s.Type << "\nStart=" << s.Start
+            << "\nErrorControl=" << s.ErrorControl << "\nImagePath=" << s.ImagePath << "\nState=" << s.State
+            << "\nDeletePending=" << (s.DeletePending ? 1 : 0) << "\n\n";
+    return out.str();
+}
