@@ -11,7 +11,7 @@
 // K fails), "write-short=K" (output report K is taken short).
 // Blank lines and lines starting with "#" are ignored. The device of line n (counting
 // devices from 0) is "virtual-hid/n"; its path is a file beside the list, "<list>.hidn", made
-// when missing, which stands for the device's node: a program may open and lock it as it
+// when the device is listed and the file is missing, which stands for the device's node: a program may open and lock it as it
 // would a real node. Without the list no device is present.
 //
 // QUILL_VIRTUAL_HID_LOG names a file to which every open, close and report of a device is
@@ -80,8 +80,6 @@ std::vector<TVirtualDevice> ReadDevices()
         }
         d.Name = "virtual-hid/" + std::to_string(devices.size());
         d.Path = std::string(file) + ".hid" + std::to_string(devices.size());
-        const int node = ::open(d.Path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0644);
-        if (node >= 0) ::close(node);
         devices.push_back(d);
     }
     return devices;
@@ -152,6 +150,11 @@ hid_device_info HID_API_EXPORT* hid_enumerate(unsigned short vendor_id, unsigned
     hid_device_info** tail = &head;
     for (const TVirtualDevice& d : ReadDevices()) {
         if ((vendor_id && vendor_id != d.Vendor) || (product_id && product_id != d.Product)) continue;
+        // A device is listed with its node: a path that names nothing would be no device at all.
+        if (::access(d.Path.c_str(), F_OK) != 0) {
+            const int node = ::open(d.Path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0644);
+            if (node >= 0) ::close(node);
+        }
         *tail = NewInfo(d);
         tail = &(*tail)->next;
     }
