@@ -96,8 +96,7 @@ hid_device* HeldHidDeviceOfHandle(void* Handle)
     // The node the library opened is locked itself, not a file beside it that another user
     // could make or hold; a second opening of our own carries the lock, since the library's
     // is out of reach.
-    const std::string path = o->HidPath;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    const int fd = ::open(o->HidPath.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0) return nullptr;
     if (!LockForHandle(fd, Handle)) {
         ::close(fd);

@@ -10,9 +10,9 @@
 // (feature report number K since the device was opened fails), "write-fails=K" (output report
 // K fails), "write-short=K" (output report K is taken short).
 // Blank lines and lines starting with "#" are ignored. The device of line n (counting
-// devices from 0) is "virtual-hid/n"; its path is a file beside the list, "<list>.hidn", made
-// when the device is listed and the file is missing, which stands for the device's node: a program may open and lock it as it
-// would a real node. Without the list no device is present.
+// devices from 0) is "virtual-hid/n"; its path is a file beside the list, "<list>.hidn" (made
+// when the device is listed), which stands for the device's node: a program may open and lock
+// it as it would a real node. Without the list no device is present.
 //
 // QUILL_VIRTUAL_HID_LOG names a file to which every open, close and report of a device is
 // appended, one line each: milliseconds since the epoch, the device ("virtual-hid/n"), the
