@@ -48,6 +48,10 @@ void SelectDeviceIds(Byte Profile)
 
 bool FindKeypadDevice()
 {
+    // The keypad found may be another program's until it lets go (its first report waits for
+    // it): the waiting window messages run meanwhile, as in the PS/2 wait, so the utility
+    // keeps answering and what arrives is deferred as during any command.
+    SetDeviceWaitStep([] { Application.ProcessMessages(); });
     KeypadHandle = SearchKeypadInterface({HidD_GetHidGuid, HidD_GetAttributes, SetupDiGetClassDevsA,
                                           SetupDiEnumDeviceInterfaces, SetupDiGetDeviceInterfaceDetailA,
                                           SetupDiDestroyDeviceInfoList},

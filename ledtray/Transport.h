@@ -30,6 +30,8 @@ extern HANDLE KeypadHandle;
 extern TPortAccess* KeyPort;
 
 void SelectDeviceIds(Byte Profile);
+// The keypad found is held for this program from its first byte to CloseKeypadDevice; while
+// another program holds it (a download), that byte waits, running the waiting window messages.
 bool FindKeypadDevice();
 void CloseKeypadDevice();
 // True = failed.

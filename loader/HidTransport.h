@@ -29,7 +29,9 @@ void UnloadHidApi();
 // is passed over.
 bool FindKeypadDevice();
 // True = failed. Sends one byte (nothing, and false, unless the keypad's ids are wanted),
-// then pauses 10 ms whatever the result.
+// then pauses 10 ms whatever the result. The first byte takes the keypad for this program
+// until CloseKeypadDevice, waiting while another program (a second loader, the tray utility)
+// holds it, so two streams never interleave.
 bool SendFeatureByte(Byte B);
 // Closes the device and unbinds the libraries; runs once per download.
 void CloseKeypadDevice();

@@ -4,8 +4,11 @@
 #include "Kernel.h"
 
 #include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <memory>
 #include <set>
@@ -15,12 +18,15 @@ namespace {
 
 struct THandleObject {
     hid_device* Hid = nullptr;
+    std::string HidPath;
+    int Hold = -1; // the HID device's node, locked, once a report went through the handle
     int Fd = -1;
     uint32_t Access = 0;
 };
 
 std::set<THandleObject*> gHandles;
 TSleepSeam gSleep = nullptr;
+TDeviceWaitStep gWaitStep = nullptr;
 
 THandleObject* ObjectOf(HANDLE Handle)
 {
@@ -60,12 +66,44 @@ bool FindHidPath(const THidApi& Hid, const std::string& Path, THidUsage& Usage)
     return found;
 }
 
+// Locks Fd for Handle, waiting while another open file holds it. False when the lock cannot
+// be had, or when what the wait step ran closed the handle.
+bool LockForHandle(int Fd, HANDLE Handle)
+{
+    for (;;) {
+        if (::flock(Fd, gWaitStep ? LOCK_EX | LOCK_NB : LOCK_EX) == 0) return true;
+        if (errno == EINTR) continue;
+        if (errno != EWOULDBLOCK || !gWaitStep) return false;
+        gWaitStep();
+        if (!ObjectOf(Handle)) return false;
+        ::poll(nullptr, 0, 10);
+    }
+}
+
 } // namespace
 
 hid_device* HidDeviceOfHandle(void* Handle)
 {
     THandleObject* o = ObjectOf(Handle);
     return o ? o->Hid : nullptr;
+}
+
+hid_device* HeldHidDeviceOfHandle(void* Handle)
+{
+    THandleObject* o = ObjectOf(Handle);
+    if (!o || !o->Hid) return nullptr;
+    if (o->Hold >= 0) return o->Hid;
+    // The node the library opened is locked itself, not a file beside it that another user
+    // could make or hold; a second opening of our own carries the lock, since the library's
+    // is out of reach.
+    const int fd = ::open(o->HidPath.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) return nullptr;
+    if (!LockForHandle(fd, Handle)) {
+        ::close(fd);
+        return nullptr;
+    }
+    o->Hold = fd;
+    return o->Hid;
 }
 
 HANDLE CreateFileA(const std::string& FileName, uint32_t DesiredAccess, uint32_t ShareMode,
@@ -83,6 +121,7 @@ HANDLE CreateFileA(const std::string& FileName, uint32_t DesiredAccess, uint32_t
         if ((DesiredAccess & (GENERIC_READ | GENERIC_WRITE)) && HeldBySystem(usage)) return INVALID_HANDLE_VALUE;
         object->Hid = hid.OpenPath(FileName.c_str());
         if (!object->Hid) return INVALID_HANDLE_VALUE;
+        object->HidPath = FileName;
         return Keep(std::move(object));
     }
     const bool r = DesiredAccess & GENERIC_READ, w = DesiredAccess & GENERIC_WRITE;
@@ -101,8 +140,9 @@ bool WriteFile(HANDLE File, const void* Buffer, uint32_t NumberOfBytesToWrite, u
     const auto* bytes = static_cast<const unsigned char*>(Buffer);
     long taken = -1;
     if (o->Hid) {
-        const THidApi& hid = BoundHidApi();
-        if (hid.Write && NumberOfBytesToWrite > 0) taken = hid.Write(o->Hid, bytes, NumberOfBytesToWrite);
+        // o is not used past the hold: what a wait step ran may have closed the handle.
+        hid_device* dev = BoundHidApi().Write && NumberOfBytesToWrite > 0 ? HeldHidDeviceOfHandle(File) : nullptr;
+        if (dev && BoundHidApi().Write) taken = BoundHidApi().Write(dev, bytes, NumberOfBytesToWrite);
     } else {
         taken = write(o->Fd, bytes, NumberOfBytesToWrite);
     }
@@ -121,6 +161,8 @@ bool CloseHandle(HANDLE Object)
     if (o->Hid) {
         // A device outliving its library cannot be closed any more; the process ends soon.
         if (BoundHidApi().Close) BoundHidApi().Close(o->Hid);
+        // Let go only once the device is closed: the next holder finds it as a first opening.
+        if (o->Hold >= 0) ::close(o->Hold);
     } else if (o->Fd >= 0) {
         close(o->Fd);
     }
@@ -139,4 +181,9 @@ void Sleep(uint32_t Milliseconds)
 void SetSleepSeam(TSleepSeam Seam)
 {
     gSleep = Seam;
+}
+
+void SetDeviceWaitStep(TDeviceWaitStep Step)
+{
+    gWaitStep = Step;
 }

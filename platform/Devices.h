@@ -32,6 +32,18 @@ bool WriteFile(HANDLE File, const void* Buffer, uint32_t NumberOfBytesToWrite, u
 // null and INVALID_HANDLE_VALUE.
 bool CloseHandle(HANDLE Object);
 
+// A HID device carries the reports of one program at a time, across processes. The first
+// report sent through a handle (WriteFile, HidD_SetFeature, HidD_GetFeature) takes the device
+// for it, waiting while another handle holds it; the handle holds it until CloseHandle, and the
+// system lets go of it when the holding process ends. The hold is a lock on the device's node,
+// so only a user who may open the node can hold it. Opening a device and reading its
+// attributes take nothing: a search neither waits for nor holds the devices it passes over.
+// A device that cannot be taken carries no report. While it waits the thread blocks, unless
+// the program has set a wait step: that then runs about every 10 ms (a program whose windows
+// must keep answering runs its waiting messages there). nullptr restores blocking.
+using TDeviceWaitStep = void (*)();
+void SetDeviceWaitStep(TDeviceWaitStep Step);
+
 // Blocks the thread for Milliseconds, through the pause seam.
 void Sleep(uint32_t Milliseconds);
 // A test may take the pauses instead of waiting them; nullptr restores the real pause.

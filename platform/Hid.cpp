@@ -37,17 +37,20 @@ bool HidD_GetAttributes(HANDLE HidDeviceObject, HIDD_ATTRIBUTES* Attributes)
 
 bool HidD_SetFeature(HANDLE HidDeviceObject, void* ReportBuffer, uint32_t ReportBufferLength)
 {
+    if (!ReportBuffer || ReportBufferLength == 0 || !BoundHidApi().SendFeatureReport) return false;
+    hid_device* dev = HeldHidDeviceOfHandle(HidDeviceObject);
+    // Read after the hold: what a wait step ran may have changed the binding.
     const THidApi& hid = BoundHidApi();
-    hid_device* dev = HidDeviceOfHandle(HidDeviceObject);
-    if (!dev || !ReportBuffer || ReportBufferLength == 0 || !hid.SendFeatureReport) return false;
+    if (!dev || !hid.SendFeatureReport) return false;
     int sent = hid.SendFeatureReport(dev, static_cast<const unsigned char*>(ReportBuffer), ReportBufferLength);
     return sent == static_cast<int>(ReportBufferLength);
 }
 
 bool HidD_GetFeature(HANDLE HidDeviceObject, void* ReportBuffer, uint32_t ReportBufferLength)
 {
+    if (!ReportBuffer || ReportBufferLength == 0 || !BoundHidApi().GetFeatureReport) return false;
+    hid_device* dev = HeldHidDeviceOfHandle(HidDeviceObject);
     const THidApi& hid = BoundHidApi();
-    hid_device* dev = HidDeviceOfHandle(HidDeviceObject);
-    if (!dev || !ReportBuffer || ReportBufferLength == 0 || !hid.GetFeatureReport) return false;
+    if (!dev || !hid.GetFeatureReport) return false;
     return hid.GetFeatureReport(dev, static_cast<unsigned char*>(ReportBuffer), ReportBufferLength) >= 0;
 }

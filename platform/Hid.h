@@ -30,7 +30,8 @@ void HidD_GetHidGuid(GUID* HidGuid);
 // information. Stands on hid_get_device_info.
 bool HidD_GetAttributes(HANDLE HidDeviceObject, HIDD_ATTRIBUTES* Attributes);
 // Sends one feature report: ReportBuffer[0] is the report id. True only when all
-// ReportBufferLength bytes were taken by the device. Stands on hid_send_feature_report.
+// ReportBufferLength bytes were taken by the device. The first report through a handle takes
+// the device for it (Devices.h: one program at a time). Stands on hid_send_feature_report.
 bool HidD_SetFeature(HANDLE HidDeviceObject, void* ReportBuffer, uint32_t ReportBufferLength);
 // Reads the feature report whose id stands in ReportBuffer[0] into the buffer. True when the
 // device answered. Stands on hid_get_feature_report.

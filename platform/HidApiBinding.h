@@ -25,3 +25,6 @@ void LinkHidApi(const THidApi& Linked);
 
 // A HID device opened by CreateFileA, or nullptr when Handle is something else.
 hid_device* HidDeviceOfHandle(void* Handle);
+// The same, for a report: the device is taken for the handle first (Devices.h, the hold),
+// waiting while another handle holds it; nullptr when it cannot be taken.
+hid_device* HeldHidDeviceOfHandle(void* Handle);

@@ -10,14 +10,19 @@
 // (feature report number K since the device was opened fails), "write-fails=K" (output report
 // K fails), "write-short=K" (output report K is taken short).
 // Blank lines and lines starting with "#" are ignored. The device of line n (counting
-// devices from 0) has the path "virtual-hid/n". Without the file no device is present.
+// devices from 0) is "virtual-hid/n"; its path is a file beside the list, "<list>.hidn" (made
+// when the device is listed), which stands for the device's node: a program may open and lock
+// it as it would a real node. Without the list no device is present.
 //
 // QUILL_VIRTUAL_HID_LOG names a file to which every open, close and report of a device is
-// appended, one line each: milliseconds since the epoch, the device path, the event ("open",
-// "close", "feature" or "output") and, for a report, the bytes taken in hex.
+// appended, one line each: milliseconds since the epoch, the device ("virtual-hid/n"), the
+// event ("open", "close", "feature" or "output") and, for a report, the bytes taken in hex.
 #include "KeypadLog.h"
 
 #include <hidapi/hidapi.h>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -39,6 +44,7 @@ struct TVirtualDevice {
     int WriteShort = 0;
     unsigned short UsagePage = 0xFF00;
     unsigned short Usage = 0x0001;
+    std::string Name; // in the log
     std::string Path;
 };
 
@@ -72,7 +78,8 @@ std::vector<TVirtualDevice> ReadDevices()
                 if (*end == ':') d.Usage = static_cast<unsigned short>(std::strtoul(end + 1, nullptr, 16));
             }
         }
-        d.Path = "virtual-hid/" + std::to_string(devices.size());
+        d.Name = "virtual-hid/" + std::to_string(devices.size());
+        d.Path = std::string(file) + ".hid" + std::to_string(devices.size());
         devices.push_back(d);
     }
     return devices;
@@ -111,9 +118,9 @@ void FreeInfo(hid_device_info* info)
     std::free(info);
 }
 
-void Log(const std::string& Path, const char* Event, const unsigned char* Data = nullptr, size_t Length = 0)
+void Log(const std::string& Device, const char* Event, const unsigned char* Data = nullptr, size_t Length = 0)
 {
-    if (const char* file = std::getenv("QUILL_VIRTUAL_HID_LOG")) AppendKeypadLog(file, Path, Event, Data, Length);
+    if (const char* file = std::getenv("QUILL_VIRTUAL_HID_LOG")) AppendKeypadLog(file, Device, Event, Data, Length);
 }
 
 } // namespace
@@ -143,6 +150,11 @@ hid_device_info HID_API_EXPORT* hid_enumerate(unsigned short vendor_id, unsigned
     hid_device_info** tail = &head;
     for (const TVirtualDevice& d : ReadDevices()) {
         if ((vendor_id && vendor_id != d.Vendor) || (product_id && product_id != d.Product)) continue;
+        // A device is listed with its node: a path that names nothing would be no device at all.
+        if (::access(d.Path.c_str(), F_OK) != 0) {
+            const int node = ::open(d.Path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0644);
+            if (node >= 0) ::close(node);
+        }
         *tail = NewInfo(d);
         tail = &(*tail)->next;
     }
@@ -165,7 +177,7 @@ hid_device HID_API_EXPORT* hid_open_path(const char* path)
         if (d.NoOpen) return nullptr;
         auto* dev = new hid_device_;
         dev->Device = d;
-        Log(d.Path, "open");
+        Log(d.Name, "open");
         return dev;
     }
     return nullptr;
@@ -174,7 +186,7 @@ hid_device HID_API_EXPORT* hid_open_path(const char* path)
 void HID_API_EXPORT hid_close(hid_device* dev)
 {
     if (!dev) return;
-    Log(dev->Device.Path, "close");
+    Log(dev->Device.Name, "close");
     FreeInfo(dev->Info);
     delete dev; // hidapi's ownership contract: the device lives from hid_open_path to here
 }
@@ -190,7 +202,7 @@ int HID_API_EXPORT hid_send_feature_report(hid_device* dev, const unsigned char*
 {
     if (!dev || !data || length == 0) return -1;
     if (++dev->FeatureReports == dev->Device.FeatureFails) return -1;
-    Log(dev->Device.Path, "feature", data, length);
+    Log(dev->Device.Name, "feature", data, length);
     return static_cast<int>(length);
 }
 
@@ -209,7 +221,7 @@ int HID_API_EXPORT hid_write(hid_device* dev, const unsigned char* data, size_t 
     ++dev->OutputReports;
     if (dev->OutputReports == dev->Device.WriteFails) return -1;
     if (dev->OutputReports == dev->Device.WriteShort) length = length > 1 ? length - 1 : 0;
-    Log(dev->Device.Path, "output", data, length);
+    Log(dev->Device.Name, "output", data, length);
     return static_cast<int>(length);
 }
 

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <sstream>
 
@@ -114,6 +115,51 @@ TEST(GuestLoader, NoKeypadIsNotFound)
     EXPECT_EQ(run.Exit, 1) << run.Output;
     ASSERT_FALSE(run.Status.empty()) << run.Output;
     EXPECT_EQ(run.Status.back(), "Keypad or driver not found!");
+}
+
+// Each report's byte, checking that every report is a feature report of the loader's form.
+Bytes CarriedBy(const std::vector<TLoggedReport>& Reports)
+{
+    Bytes carried;
+    for (const TLoggedReport& r : Reports) {
+        EXPECT_EQ(r.Event, "feature");
+        EXPECT_EQ(r.Bytes.size(), 6u);
+        carried.push_back(r.Bytes.size() == 6 && r.Bytes == FeatureReport(r.Bytes[2]) ? r.Bytes[2] : 0xFF);
+    }
+    return carried;
+}
+
+Bytes Joined(Bytes A, const Bytes& B)
+{
+    A.insert(A.end(), B.begin(), B.end());
+    return A;
+}
+
+// Two loaders started half a second apart take the keypad in turn: one sends whole, then the
+// other, and both succeed. So does the tray's command sent while a loader downloads: it waits
+// for the download's end.
+TEST(GuestLoader, SendersStartedTogetherTakeTheKeypadInTurn)
+{
+    const Bytes stream = GuestStream();
+    ASSERT_FALSE(stream.empty());
+    for (const char* name : {"twice-1", "twice-2"}) {
+        const TProgramRun run = RunOf(name);
+        EXPECT_EQ(run.Exit, 0) << name << ": " << run.Output;
+        ASSERT_FALSE(run.Status.empty()) << name << ": " << run.Output;
+        EXPECT_EQ(run.Status.back(), "Done!") << name;
+        std::printf("[ figures  ] %s ran %.2f s\n", name, run.Seconds);
+    }
+    EXPECT_EQ(CarriedBy(ReportsTo("twice", "uhid/0")), Joined(stream, stream));
+
+    if (!FileExists(Results("beside-tray.out"))) GTEST_SKIP() << "built without the tray transport";
+    const TProgramRun loader = RunOf("beside-loader"), tray = RunOf("beside-tray");
+    EXPECT_EQ(loader.Exit, 0) << loader.Output;
+    ASSERT_FALSE(loader.Status.empty()) << loader.Output;
+    EXPECT_EQ(loader.Status.back(), "Done!");
+    EXPECT_EQ(tray.Exit, 0) << tray.Output;
+    const Bytes command = {0xE4, 0x05};
+    const Bytes carried = CarriedBy(ReportsTo("beside", "uhid/0"));
+    EXPECT_EQ(carried, Joined(stream, command)) << HexBytes(carried);
 }
 
 struct TTrayRow {

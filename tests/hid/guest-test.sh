@@ -55,9 +55,15 @@ echo "guest: up $(uptime_s) s"
 keypads download "16c0 0607" "04b4 0a0a"; keyburn download; keypads_gone
 keypads refused "16c0 0607 feature-fails=3"; keyburn refused; keypads_gone
 keyburn nokeypad
+# Two loaders half a second apart, as a double click on Download starts them.
+keypads twice "16c0 0607"; keyburn twice-1 & first=$!; sleep 0.5; keyburn twice-2; wait $first; keypads_gone
 if [ -x /bin/tray_command_probe ]; then
   keypads tray-output "16c0 0607" "04b4 0a0a"; tray tray-output; keypads_gone
   keypads tray-feature "16c0 0607"; tray tray-feature; keypads_gone
+  # The tray command, sent once a download has begun.
+  keypads beside "16c0 0607"; keyburn beside-loader & first=$!
+  n=0; while ! grep -q " feature " $r/beside.log 2>/dev/null && [ $n -lt 400 ]; do sleep 0.05; n=$((n + 1)); done
+  tray beside-tray; wait $first; keypads_gone
 fi
 for f in $r/*; do sed "s|^|@$(basename $f) |" $f; done
 echo "guest: done $(uptime_s) s"

@@ -20,6 +20,10 @@
 #include <QTest>
 #include <QTimer>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -396,25 +400,31 @@ struct TWaitRow {
     LPARAM Posted;      // WM_KEYPADCOMMAND posted before the command starts
     const char* Chosen; // from the icon's menu, opened during the wait
     TMenuItem* TMainForm::*Command;
-    Lines Writes;
+    Lines Writes;       // to the keyboard controller's data port, or carried to the USB keypad
     Lines Boxes;
     bool Ends;
+    bool UsbHeld = false; // the wait is for a USB keypad another program holds, not the controller
 };
 
-// The PS/2 wait lets waiting messages run: a command that arrives then (posted, or chosen from
-// a new menu) runs after the running one, in order of arrival, never between its bytes; "Exit"
-// ends the program once the running command is done, and what waits is dropped.
-TEST_F(TrayForm, CommandsArrivingDuringThePs2WaitRunAfterTheRunningOne)
+// The waits let waiting messages run: the PS/2 wait, and the wait for a USB keypad that
+// another program holds (a download). A command that arrives then (posted, or chosen from a
+// new menu) runs after the running one, in order of arrival, never between its bytes; "Exit"
+// ends the program once the running command is done, and what waits is dropped. Nothing is
+// shown while the keypad is held.
+TEST_F(TrayForm, CommandsArrivingDuringAWaitRunAfterTheRunningOne)
 {
     const TWaitRow rows[] = {
         {"posted, then chosen", 5, "Flash the LED", &TMainForm::mnuTurnLEDOff, {"0xe4", "0x04", "0xe4", "0x05", "0xe4", "0x06"}, {}, false},
         {"Exit chosen", 6, "Exit", &TMainForm::mnuGetVersion, {"0xe4", "0x03"},
          {"Open/activate \"Notepad.exe\" then press a keypad key.\r\n" + Note}, true},
+        {"USB keypad held elsewhere", 5, "Flash the LED", &TMainForm::mnuTurnLEDOff,
+         {"0xe4", "0x04", "0xe4", "0x05", "0xe4", "0x06"}, {}, false, true},
     };
-    Keypad.SetDevices("");
     for (const TWaitRow& row : rows) {
         SCOPED_TRACE(row.Name);
         Application.Initialize();
+        Keypad.SetDevices(row.UsbHeld ? "16c0 0607\n" : "");
+        std::remove(Keypad.LogFile().c_str());
         std::remove((Windows.Path() + "/SYSTEM32/DRIVERS/PORTACC.LOG").c_str());
         Windows.WriteDriverFile("driver virtual-keyboard-controller\nstatus 0x01 3\n");
         Dialogs.Messages.clear();
@@ -425,11 +435,35 @@ TEST_F(TrayForm, CommandsArrivingDuringThePs2WaitRunAfterTheRunningOne)
         WatchMenu(poll, row.Chosen, seen);
         bool endedUnderTheCommand = false;
         Dialogs.OnMessage = [&](const TMessageRequest&) { endedUnderTheCommand = Application.Terminated(); };
+        // Another program's hold, let go once the menu has been used.
+        int holder = -1;
+        QTimer release;
+        if (row.UsbHeld) {
+            holder = open(Keypad.DevicePath(0).c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0644);
+            ASSERT_EQ(flock(holder, LOCK_EX), 0);
+            // Let go after some 10 s in any case: a wait that ran no messages fails, not hangs.
+            QObject::connect(&release, &QTimer::timeout, [&, ticks = 0]() mutable {
+                if (++ticks < 2000 && (seen.Entries.empty() || QApplication::activePopupWidget())) return;
+                release.stop();
+                close(holder);
+            });
+            release.start(5);
+        }
 
         (Form.get()->*row.Command)->Click();
 
         EXPECT_EQ(seen.Entries.size(), 9u) << "the menu did not open during the wait";
-        EXPECT_EQ(DataPortWrites(), row.Writes);
+        Lines writes = DataPortWrites();
+        if (row.UsbHeld) {
+            EXPECT_TRUE(writes.empty());
+            writes.clear();
+            char hex[8];
+            for (uint8_t b : Keypad.CarriedBytes()) {
+                std::snprintf(hex, sizeof hex, "0x%02x", b);
+                writes.push_back(hex);
+            }
+        }
+        EXPECT_EQ(writes, row.Writes);
         EXPECT_EQ(Dialogs.Texts(), row.Boxes);
         EXPECT_FALSE(endedUnderTheCommand) << "the program ended under the running command";
         EXPECT_EQ(Application.Terminated(), row.Ends);

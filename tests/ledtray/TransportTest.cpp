@@ -115,11 +115,11 @@ TEST_F(TransportTest, OutputReportNeedsAHandleOpenedForWriting)
     Attach("04b4 0a0a\n");
     const TKeypadOutputReport report = KeypadOutputReport(0x42);
     uint32_t written = 99;
-    HANDLE queryOnly = CreateFileA("virtual-hid/0", 0, 3, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE queryOnly = CreateFileA(Keypad.DevicePath(0), 0, 3, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(queryOnly, INVALID_HANDLE_VALUE);
     EXPECT_FALSE(WriteFile(queryOnly, report.data(), report.size(), &written, nullptr));
     EXPECT_EQ(written, 0u);
-    HANDLE device = CreateFileA("virtual-hid/0", GENERIC_WRITE, 3, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE device = CreateFileA(Keypad.DevicePath(0), GENERIC_WRITE, 3, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(device, INVALID_HANDLE_VALUE);
     int overlapped = 0;
     EXPECT_FALSE(WriteFile(device, report.data(), report.size(), &written, &overlapped));

@@ -161,7 +161,7 @@ TEST_F(HidTransportTest, DetailBlockNeverWrittenPastItsSize)
 
     uint32_t required = 0;
     EXPECT_FALSE(SetupDiGetDeviceInterfaceDetailA(list, &data, nullptr, 0, &required, nullptr));
-    const std::string path = "virtual-hid/0";
+    const std::string path = Keypad.DevicePath(0);
     ASSERT_EQ(required, 4 + path.size() + 1);
 
     std::vector<unsigned char> block(required + 8, 0xAA);

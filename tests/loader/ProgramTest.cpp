@@ -26,15 +26,20 @@ struct TRun {
     double Seconds = 0;
 };
 
-// Runs the program with Args and the extra environment, and with at most AddressSpace bytes
-// of memory when it is not 0; -1 when it had to be killed or did not exit by itself.
-TRun RunLoader(const std::vector<std::string>& Args, const std::vector<std::pair<std::string, std::string>>& Env,
-               rlim_t AddressSpace = 0)
+struct TStarted {
+    pid_t Pid = -1;
+    std::chrono::steady_clock::time_point Start;
+};
+
+// Starts Program with Args and the extra environment, and with at most AddressSpace bytes of
+// memory when it is not 0.
+TStarted StartProgram(const std::string& Program, const std::vector<std::string>& Args,
+                      const std::vector<std::pair<std::string, std::string>>& Env, rlim_t AddressSpace = 0)
 {
-    const std::string program = ProgramDir() + "/Keyburn591";
-    auto start = std::chrono::steady_clock::now();
-    pid_t pid = fork();
-    if (pid == 0) {
+    const std::string& program = Program;
+    TStarted started{-1, std::chrono::steady_clock::now()};
+    started.Pid = fork();
+    if (started.Pid == 0) {
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
         for (const auto& [name, value] : Env) setenv(name.c_str(), value.c_str(), 1);
         const rlimit limit{AddressSpace, AddressSpace};
@@ -45,21 +50,33 @@ TRun RunLoader(const std::vector<std::string>& Args, const std::vector<std::pair
         execv(program.c_str(), argv.data());
         _exit(127);
     }
+    return started;
+}
+
+// Waits for a started program; -1 when it had to be killed or did not exit by itself.
+TRun Finish(const TStarted& Started)
+{
     TRun run;
     int status = 0;
     for (int i = 0; i < 1200; ++i) {
-        if (waitpid(pid, &status, WNOHANG) == pid) {
+        if (waitpid(Started.Pid, &status, WNOHANG) == Started.Pid) {
             run.ExitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
             break;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
-    if (run.ExitStatus == -1 && waitpid(pid, &status, WNOHANG) == 0) {
-        kill(pid, SIGKILL);
-        waitpid(pid, &status, 0);
+    if (run.ExitStatus == -1 && waitpid(Started.Pid, &status, WNOHANG) == 0) {
+        kill(Started.Pid, SIGKILL);
+        waitpid(Started.Pid, &status, 0);
     }
-    run.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    run.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - Started.Start).count();
     return run;
+}
+
+TRun RunLoader(const std::vector<std::string>& Args, const std::vector<std::pair<std::string, std::string>>& Env,
+               rlim_t AddressSpace = 0)
+{
+    return Finish(StartProgram(ProgramDir() + "/Keyburn591", Args, Env, AddressSpace));
 }
 
 class ProgramTest : public ::testing::Test {
@@ -94,6 +111,60 @@ TEST_F(ProgramTest, SendsTheWholeStreamOneFeatureReportPerByte)
         if (i > 0) {
             EXPECT_GE(reports[i].Milliseconds - reports[i - 1].Milliseconds, 9) << "byte " << i;
         }
+    }
+}
+
+// One sender per keypad: a loader started while another sends (a double click on Download),
+// or the tray's command then, waits until the first has closed the keypad and then sends
+// whole; a first loader that is killed lets go of the keypad with its process.
+TEST_F(ProgramTest, ASecondSenderWaitsUntilTheFirstHasClosedTheKeypad)
+{
+    const std::string probe = BinaryDir() + "/tests/guest/tray_command_probe";
+    struct Row {
+        const char* Name;
+        bool TraySecond;
+        bool KillFirst;
+    };
+    const Row rows[] = {
+        {"two loaders", false, false},
+        {"the first loader killed while it sends", false, true},
+        {"a loader, then the tray's command", true, false}, // last: it may be skipped
+    };
+    ASSERT_EQ(ReadKeypadFile(Path), 0);
+    const Bytes stream = DownloadStream();
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.Name);
+        if (row.TraySecond && access(probe.c_str(), X_OK) != 0) GTEST_SKIP() << "built without the tray transport";
+        std::remove(Keypad.LogFile().c_str());
+        const TStarted first = StartProgram(ProgramDir() + "/Keyburn591", SplitPath(), {Library()});
+        for (int i = 0; i < 6000 && Keypad.Reports().empty(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        ASSERT_FALSE(Keypad.Reports().empty()) << "the first loader never sent";
+        const auto secondStart = std::chrono::system_clock::now();
+        const TStarted second = row.TraySecond ? StartProgram(probe, {"05"}, {Library()})
+                                               : StartProgram(ProgramDir() + "/Keyburn591", SplitPath(), {Library()});
+        if (row.KillFirst) kill(first.Pid, SIGKILL);
+        const TRun firstRun = Finish(first), secondRun = Finish(second);
+        if (!row.KillFirst) {
+            EXPECT_EQ(firstRun.ExitStatus, 0);
+        }
+        EXPECT_EQ(secondRun.ExitStatus, 0);
+
+        // The first's bytes (all of them, or as far as it got), then the second's, whole.
+        const Bytes secondBytes = row.TraySecond ? Bytes{0xE4, 0x05} : stream;
+        const Bytes carried = Keypad.CarriedBytes();
+        ASSERT_GE(carried.size(), secondBytes.size());
+        const size_t split = carried.size() - secondBytes.size();
+        EXPECT_EQ(Bytes(carried.begin() + split, carried.end()), secondBytes);
+        ASSERT_LE(split, stream.size());
+        EXPECT_EQ(Bytes(carried.begin(), carried.begin() + split), Bytes(stream.begin(), stream.begin() + split));
+        if (!row.KillFirst) {
+            EXPECT_EQ(split, stream.size());
+        }
+        const auto reports = Keypad.Reports();
+        const auto started = std::chrono::duration_cast<std::chrono::milliseconds>(secondStart.time_since_epoch()).count();
+        std::printf("[ figures  ] %s: the second waited %.2f s for the keypad; the first ran %.2f s, the second %.2f s\n",
+                    row.Name, (reports[split].Milliseconds - started) / 1000.0, firstRun.Seconds, secondRun.Seconds);
     }
 }
 

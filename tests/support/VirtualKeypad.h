@@ -37,6 +37,8 @@ public:
     // The byte each feature report carried, in order.
     std::vector<uint8_t> CarriedBytes() const;
     const std::string& DevicesFile() const { return FDevices; }
+    // The file that stands for the node of device N (from 0), made when the list is read.
+    std::string DevicePath(int N) const { return FDevices + ".hid" + std::to_string(N); }
     const std::string& LogFile() const { return FLog; }
     TTempDir Dir;
 
