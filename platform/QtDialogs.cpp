@@ -73,9 +73,9 @@ std::vector<std::pair<std::string, std::string>> FilterEntries(const std::string
 
 namespace {
 
-// The window's own corner for a frame whose top left corner goes to Corner: placed by its own
-// corner, since a window manager puts the frame of a window it maps where the window asked to
-// stand, and a position that counted the frame in would count it twice.
+// Puts the frame's top left corner at Corner by placing the window's own corner inside it: a
+// window manager puts the frame of a window it maps where the window asked to stand, so a
+// position that counted the frame in would be counted twice on every showing after the first.
 void PlaceClient(QWidget& Window, const QPoint& Corner, const QMargins& Frame)
 {
     Window.setGeometry(QRect(Corner + QPoint(Frame.left(), Frame.top()), Window.size()));
