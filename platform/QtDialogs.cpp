@@ -81,23 +81,25 @@ void PlaceClient(QWidget& Window, const QPoint& Corner, const QMargins& Frame)
     Window.setGeometry(QRect(Corner + QPoint(Frame.left(), Frame.top()), Window.size()));
 }
 
-// Places the window again once the window manager has framed it: its frame may differ from
-// the one it was placed for, and a window manager may have moved it to keep it on the screen.
+// Places the window again once the window manager has framed and shown it: its frame may
+// differ from the one it was placed for, and a window manager may have moved it to keep it on
+// the screen. By then the window manager's own placing has reached the program.
 class TPlaceWhenFramed : public QObject {
 public:
-    TPlaceWhenFramed(QWidget& Window, TFrameCorner Corner) : QObject(&Window), FWindow(Window), FCorner(std::move(Corner))
+    TPlaceWhenFramed(QWidget& Window, QWindow& Native, TFrameCorner Corner)
+        : QObject(&Window), FWindow(Window), FCorner(std::move(Corner))
     {
-        Window.installEventFilter(this);
+        Native.installEventFilter(this);
     }
     bool eventFilter(QObject* Watched, QEvent* E) override
     {
-        if (Watched == &FWindow && E->type() == QEvent::Paint) {
-            const QWindow* w = FWindow.windowHandle();
-            const QMargins frame = w ? w->frameMargins() : QMargins();
+        auto* w = qobject_cast<QWindow*>(Watched);
+        if (w && E->type() == QEvent::Expose && w->isExposed()) {
+            w->removeEventFilter(this);
+            const QMargins frame = w->frameMargins();
             const QPoint corner = FCorner(frame);
             if (FWindow.frameGeometry().topLeft() != corner) PlaceClient(FWindow, corner, frame);
             deleteLater();
-            FWindow.removeEventFilter(this);
         }
         return false;
     }
@@ -113,8 +115,9 @@ void PlaceFrame(QWidget& Window, TFrameCorner Corner)
 {
     // The window manager tells a window's frame only once it has framed it; until then, a
     // frame it gave another window of the program stands for it.
-    QMargins frame;
-    if (const QWindow* w = Window.windowHandle()) frame = w->frameMargins();
+    Window.winId();
+    QWindow* native = Window.windowHandle();
+    QMargins frame = native ? native->frameMargins() : QMargins();
     const bool framed = !frame.isNull() || (Window.windowFlags() & Qt::FramelessWindowHint);
     if (!framed)
         for (const QWindow* other : QGuiApplication::topLevelWindows())
@@ -123,7 +126,7 @@ void PlaceFrame(QWidget& Window, TFrameCorner Corner)
                 break;
             }
     PlaceClient(Window, Corner(frame), frame);
-    if (!framed) new TPlaceWhenFramed(Window, std::move(Corner));
+    if (!framed && native) new TPlaceWhenFramed(Window, *native, std::move(Corner));
 }
 
 void KeepAboveStayOnTopWindows(QWidget& Window)
