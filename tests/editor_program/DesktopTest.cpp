@@ -55,25 +55,19 @@ protected:
         return {f.X - left, f.Y - top, f.Width + left + right, f.Height + top + bottom};
     }
 
-    // The window manager's stacking order, bottom first.
-    std::vector<unsigned long> Stacking()
-    {
-        std::vector<unsigned long> out;
-        std::string list = X.Run({"xprop", "-root", "_NET_CLIENT_LIST_STACKING"});
-        for (size_t at = 0; (at = list.find("0x", at)) != std::string::npos; at += 2) out.push_back(std::stoul(list.substr(at), nullptr, 16));
-        return out;
-    }
+    // Whether the window manager stacks Upper above Lower.
     bool Above(unsigned long Upper, unsigned long Lower)
     {
-        const auto s = Stacking();
-        const auto u = std::find(s.begin(), s.end(), Upper), l = std::find(s.begin(), s.end(), Lower);
-        return u != s.end() && l != s.end() && u > l;
+        std::string list = X.Run({"xprop", "-root", "_NET_CLIENT_LIST_STACKING"}); // bottom first
+        std::replace(list.begin(), list.end(), '\n', ',');
+        char upper[32], lower[32];
+        std::snprintf(upper, sizeof upper, "0x%lx,", Upper);
+        std::snprintf(lower, sizeof lower, "0x%lx,", Lower);
+        const auto u = list.find(upper), l = list.find(lower);
+        return u != std::string::npos && l != std::string::npos && u > l;
     }
     bool Minimised(unsigned long W) { return X.Run({"xprop", "-id", Id(W), "WM_STATE"}).find("Iconic") != std::string::npos; }
-    void Click(unsigned long W, int Left, int Top)
-    {
-        X.Run({"xdotool", "mousemove", "--window", Id(W), std::to_string(Left), std::to_string(Top), "click", "1"});
-    }
+    void Click(unsigned long W, int Left, int Top) { X.Run({"xdotool", "mousemove", "--window", Id(W), std::to_string(Left), std::to_string(Top), "click", "1"}); }
     void Key(const std::string& Name) { X.Run({"xdotool", "key", Name}); }
 };
 
