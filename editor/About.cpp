@@ -3,6 +3,7 @@
 #include "Dialogs.h"
 #include "Paths.h"
 #include "QtApplication.h"
+#include "QtDialogs.h"
 #include "Version.h"
 
 #include <QPainter>
@@ -119,8 +120,7 @@ QPoint CentredOn(const QRect& Main, const QSize& Box)
 void ShowAboutBox(const QWidget& CentreOn)
 {
     auto box = std::make_unique<TfrmAbout>();
-    // The outer size includes the window frame, known only once the native window exists.
-    box->winId();
-    box->move(CentredOn(CentreOn.frameGeometry(), box->frameGeometry().size()));
+    const QRect main = CentreOn.frameGeometry();
+    PlaceFrame(*box, [main, size = box->size()](const QMargins& Frame) { return CentredOn(main, size.grownBy(Frame)); });
     box->exec();
 }

@@ -26,6 +26,15 @@ private:
 // none), 1 a red "S" (Shift Level), 2 a blue "T" (Toggle Level).
 void FillLevelImages(TImageList& List);
 
+// The legends' font: the windows' font less one point, the least size of a text on the screen,
+// in whole pixels.
+QFont KeyCapFont();
+// The face of a cap of the given size, inside its outline.
+QRect KeyCapFace(int Width, int Height);
+// Where the letters of each line of a legend (two lines when split at "\n") stand on a cap of
+// the given size; the legend fits when they lie inside the face.
+std::vector<QRect> KeyCapLegendInk(const QString& Legend, int Width, int Height);
+
 // A key cap of the given size with its legend: green for the keys that typing reaches,
 // grey for the others.
 QPixmap KeyCapPicture(const QString& Legend, bool TypingReaches, int Width, int Height);

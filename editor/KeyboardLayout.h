@@ -25,11 +25,16 @@ struct TKeyPlace {
     double X;
     double W;
     double H;
-    const char* Legend;  // drawn on the key cap
+    // Drawn on the key cap in one or, split at "\n", two lines: a name too long for its cap
+    // at the legends' size is broken or shortened.
+    const char* Legend;
 };
 
 constexpr int OnScreenKeyCount = 110;
 extern const std::array<TKeyPlace, OnScreenKeyCount> OnScreenKeys;
+
+// The cap of btnInsertMediaKey, which opens the insert menu.
+constexpr const char* MediaKeyLegend = "Media...";
 
 // The eight modifier toggles: Tag is the down row, UpRow the row a release inserts, Bit the
 // toggle's bit of the model's modifier state.

@@ -255,6 +255,20 @@ void TMacroGrid::mouseDoubleClickEvent(QMouseEvent* E)
     E->accept();
 }
 
+// The current cell is drawn only while the grid has the focus; Qt repaints the frame on a
+// focus change, not the cells.
+void TMacroGrid::focusInEvent(QFocusEvent* E)
+{
+    QAbstractScrollArea::focusInEvent(E);
+    viewport()->update();
+}
+
+void TMacroGrid::focusOutEvent(QFocusEvent* E)
+{
+    QAbstractScrollArea::focusOutEvent(E);
+    viewport()->update();
+}
+
 void TMacroGrid::paintEvent(QPaintEvent*)
 {
     QPainter p(viewport());

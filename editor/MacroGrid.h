@@ -73,6 +73,8 @@ protected:
     void mouseReleaseEvent(QMouseEvent* E) override;
     void mouseDoubleClickEvent(QMouseEvent* E) override;
     void paintEvent(QPaintEvent* E) override;
+    void focusInEvent(QFocusEvent* E) override;
+    void focusOutEvent(QFocusEvent* E) override;
     void resizeEvent(QResizeEvent* E) override;
 
 private:

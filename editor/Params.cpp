@@ -165,6 +165,12 @@ TfrmParameters::TfrmParameters(QWidget* Parent)
     connect(btnCancel, &QPushButton::clicked, this, &TfrmParameters::btnCancelClick);
 }
 
+void TfrmParameters::setVisible(bool Visible)
+{
+    if (Visible) KeepAboveStayOnTopWindows(*this);
+    QDialog::setVisible(Visible);
+}
+
 void TfrmParameters::showEvent(QShowEvent* Event)
 {
     if (!Event->spontaneous()) {

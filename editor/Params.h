@@ -84,6 +84,8 @@ public slots:
     // The title bar's close button: closed as Cancel, nothing stored.
     void reject() override;
 
+    void setVisible(bool Visible) override;
+
 protected:
     void showEvent(QShowEvent* Event) override;
 };

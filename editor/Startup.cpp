@@ -11,6 +11,7 @@
 #include <QCloseEvent>
 #include <QShowEvent>
 #include <QStyle>
+#include <QTimer>
 
 std::string SettingsFileName()
 {
@@ -73,6 +74,17 @@ void TStartupForm::showEvent(QShowEvent* Event)
         CentreOnScreen(*this);
     }
     QDialog::showEvent(Event);
+}
+
+void TStartupForm::changeEvent(QEvent* Event)
+{
+    QDialog::changeEvent(Event);
+    // It has no border icons, but some window managers minimise it all the same; without a
+    // task bar it would then be lost. It comes back at once, once the state change is done.
+    if (Event->type() == QEvent::WindowStateChange && (windowState() & Qt::WindowMinimized))
+        QTimer::singleShot(0, this, [this] {
+            if (isVisible() && (windowState() & Qt::WindowMinimized)) setWindowState(windowState() & ~Qt::WindowMinimized);
+        });
 }
 
 void TStartupForm::reject()

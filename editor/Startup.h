@@ -41,5 +41,6 @@ public slots:
 
 protected:
     void showEvent(QShowEvent* Event) override;
+    void changeEvent(QEvent* Event) override;
     void closeEvent(QCloseEvent* Event) override;
 };

@@ -266,7 +266,7 @@ void TfrmMain::CreateKeyboard()
     btnInsertMediaKey->setToolTip("Insert multimedia key from list");
     const TPixelRect m = KeyRect(TKeyBlock::Cursor, 1, 0, 3, 1);
     btnInsertMediaKey->setGeometry(m.Left, m.Top, m.Width, m.Height);
-    btnInsertMediaKey->SetGlyph(KeyCapPicture("Media...", false, m.Width - 2, m.Height - 2));
+    btnInsertMediaKey->SetGlyph(KeyCapPicture(MediaKeyLegend, false, m.Width - 2, m.Height - 2));
     connect(btnInsertMediaKey, &TSpeedButton::Click, this, Guarded([this] { btnInsertMediaKeyClick(btnInsertMediaKey); }));
 
     // The delay group: the delay key, the slider and its end labels inside a bevel.
@@ -286,12 +286,10 @@ void TfrmMain::CreateKeyboard()
     tbDelayValue->setToolTip("200ms");
     tbDelayValue->setGeometry(sliderLeft, KeyboardTop, Bevel1->geometry().right() - sliderLeft - 2, 26);
     connect(tbDelayValue, &QSlider::valueChanged, this, Guarded([this](int) { tbDelayValueChange(tbDelayValue); }));
-    QFont small = font();
-    small.setPixelSize(9);
     Label3 = MakeLabel(this, "Label3", "4ms", sliderLeft, KeyboardTop + 29);
     Label4 = MakeLabel(this, "Label4", "500ms", 0, KeyboardTop + 29);
-    Label3->setFont(small);
-    Label4->setFont(small);
+    Label3->setFont(KeyCapFont());
+    Label4->setFont(KeyCapFont());
     Label3->adjustSize();
     Label4->adjustSize();
     Label4->move(tbDelayValue->geometry().right() - Label4->width(), KeyboardTop + 29);

@@ -35,14 +35,6 @@ QMessageBox::Icon QtIcon(TMsgIcon icon)
     return QMessageBox::NoIcon;
 }
 
-// A window of the program that stays on top (the start-up question) is on the screen.
-bool StayOnTopWindowShown()
-{
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (w->isVisible() && (w->windowFlags() & Qt::WindowStaysOnTopHint)) return true;
-    return false;
-}
-
 // QMessageBox works out its size only as it is shown.
 class TQtMessageBox : public QMessageBox {
 public:
@@ -81,49 +73,51 @@ std::vector<std::pair<std::string, std::string>> FilterEntries(const std::string
 
 namespace {
 
-QPoint CentredPosition(const QWidget& Window, const QMargins& Frame)
+// Puts the frame's top left corner at Corner by placing the window's own corner inside it: a
+// window manager puts the frame of a window it maps where the window asked to stand, so a
+// position that counted the frame in would be counted twice on every showing after the first.
+void PlaceClient(QWidget& Window, const QPoint& Corner, const QMargins& Frame)
 {
-    const QScreen* s = QGuiApplication::primaryScreen();
-    const QRect area = s ? s->availableGeometry() : QRect();
-    const QSize outer = Window.size().grownBy(Frame);
-    return {area.x() + (area.width() - outer.width()) / 2 + Frame.left(),
-            area.y() + (area.height() - outer.height()) / 2 + Frame.top()};
+    Window.setGeometry(QRect(Corner + QPoint(Frame.left(), Frame.top()), Window.size()));
 }
 
-// Centres the window again once the window manager has framed it, if its frame then differs
-// from the one the window was placed for.
-class TRecentreWhenFramed : public QObject {
+// Places the window again once the window manager has framed and shown it: its frame may
+// differ from the one it was placed for, and a window manager may have moved it to keep it on
+// the screen. By then the window manager's own placing has reached the program.
+class TPlaceWhenFramed : public QObject {
 public:
-    TRecentreWhenFramed(QWidget& Window, const QMargins& Assumed) : QObject(&Window), FWindow(Window), FAssumed(Assumed)
+    TPlaceWhenFramed(QWidget& Window, QWindow& Native, TFrameCorner Corner)
+        : QObject(&Window), FWindow(Window), FCorner(std::move(Corner))
     {
-        Window.installEventFilter(this);
+        Native.installEventFilter(this);
     }
     bool eventFilter(QObject* Watched, QEvent* E) override
     {
-        if (Watched == &FWindow && E->type() == QEvent::Paint) {
-            const QWindow* w = FWindow.windowHandle();
-            const QMargins frame = w ? w->frameMargins() : QMargins();
-            if (frame != FAssumed) FWindow.move(CentredPosition(FWindow, frame) - QPoint(frame.left(), frame.top()));
+        auto* w = qobject_cast<QWindow*>(Watched);
+        if (w && E->type() == QEvent::Expose && w->isExposed()) {
+            w->removeEventFilter(this);
+            const QMargins frame = w->frameMargins();
+            const QPoint corner = FCorner(frame);
+            if (FWindow.frameGeometry().topLeft() != corner) PlaceClient(FWindow, corner, frame);
             deleteLater();
-            FWindow.removeEventFilter(this);
         }
         return false;
     }
 
 private:
     QWidget& FWindow;
-    QMargins FAssumed;
+    TFrameCorner FCorner;
 };
 
 } // namespace
 
-void CentreOnScreen(QWidget& Window)
+void PlaceFrame(QWidget& Window, TFrameCorner Corner)
 {
-    if (!QGuiApplication::primaryScreen()) return;
     // The window manager tells a window's frame only once it has framed it; until then, a
     // frame it gave another window of the program stands for it.
-    QMargins frame;
-    if (const QWindow* w = Window.windowHandle()) frame = w->frameMargins();
+    Window.winId();
+    QWindow* native = Window.windowHandle();
+    QMargins frame = native ? native->frameMargins() : QMargins();
     const bool framed = !frame.isNull() || (Window.windowFlags() & Qt::FramelessWindowHint);
     if (!framed)
         for (const QWindow* other : QGuiApplication::topLevelWindows())
@@ -131,11 +125,28 @@ void CentreOnScreen(QWidget& Window)
                 frame = other->frameMargins();
                 break;
             }
-    // move() places the frame's top left corner once the window is framed, and the window's
-    // own corner before that.
-    const QPoint client = CentredPosition(Window, frame);
-    Window.move(framed ? client - QPoint(frame.left(), frame.top()) : client);
-    if (!framed) new TRecentreWhenFramed(Window, frame);
+    PlaceClient(Window, Corner(frame), frame);
+    if (!framed && native) new TPlaceWhenFramed(Window, *native, std::move(Corner));
+}
+
+void KeepAboveStayOnTopWindows(QWidget& Window)
+{
+    bool above = false;
+    for (const QWidget* w : QApplication::topLevelWidgets())
+        if (w != &Window && w->isVisible() && (w->windowFlags() & Qt::WindowStaysOnTopHint)) above = true;
+    // Changing the flags of a shown window would hide it.
+    if (!Window.isVisible() && bool(Window.windowFlags() & Qt::WindowStaysOnTopHint) != above)
+        Window.setWindowFlag(Qt::WindowStaysOnTopHint, above);
+}
+
+void CentreOnScreen(QWidget& Window)
+{
+    if (!QGuiApplication::primaryScreen()) return;
+    PlaceFrame(Window, [&Window](const QMargins& Frame) {
+        const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+        const QSize outer = Window.size().grownBy(Frame);
+        return QPoint(area.x() + (area.width() - outer.width()) / 2, area.y() + (area.height() - outer.height()) / 2);
+    });
 }
 
 int TQtDialogSeam::ShowMessage(const TMessageRequest& Request)
@@ -152,8 +163,7 @@ int TQtDialogSeam::ShowMessage(const TMessageRequest& Request)
                       owned ? nullptr : QApplication::activeWindow());
     if (owned) box.setWindowModality(Qt::WindowModal);
     box.Centred = Request.CenterOnScreen;
-    // Modal: it must not open behind a window that stays on top, where nobody could answer it.
-    if (StayOnTopWindowShown()) box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    KeepAboveStayOnTopWindows(box);
     std::map<QAbstractButton*, int> results;
     const auto captions = Request.ButtonCaptions();
     const std::vector<int> values = Request.Buttons == TMsgButtons::YesNoCancel
@@ -255,6 +265,7 @@ void TQtFileDialog::accept()
 bool TQtDialogSeam::ExecuteFileDialog(TFileDialog& Dialog)
 {
     TQtFileDialog dlg(Dialog, QApplication::activeWindow());
+    KeepAboveStayOnTopWindows(dlg);
     if (dlg.exec() != QDialog::Accepted || dlg.ChosenFile().isEmpty()) return false;
     Dialog.FilterIndex = dlg.ChosenFilterIndex();
     const QByteArray chosen = dlg.ChosenFile().toLocal8Bit();

@@ -3,7 +3,10 @@
 #include "Dialogs.h"
 
 #include <QFileDialog>
+#include <QMargins>
+#include <QPoint>
 
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -21,6 +24,19 @@ void InstallQtDialogs();
 
 // "Text|*.a;*.b|..." as (description, patterns) pairs: ("Text", "*.a *.b"), ...
 std::vector<std::pair<std::string, std::string>> FilterEntries(const std::string& Filter);
+
+// Before a window is shown: while another window of the program that stays on top (the
+// start-up question) is on the screen, the window stays on top too, or it would open under
+// it, and a modal one could then be neither seen nor answered; otherwise it does not.
+void KeepAboveStayOnTopWindows(QWidget& Window);
+
+// Where a top-level window's outer frame has its top left corner, for a frame of these margins.
+using TFrameCorner = std::function<QPoint(const QMargins& Frame)>;
+// Places a top-level window by its outer frame, before it is shown (or from its show event),
+// also partly off the screen. Until the window manager has framed the window, the frame it gave
+// another window of the program stands for its own; once framed, the window is placed again
+// where it stands otherwise.
+void PlaceFrame(QWidget& Window, TFrameCorner Corner);
 
 // Places a top-level window's outer frame in the middle of the primary screen's free area.
 // Its size must be final: a box that sizes itself when shown is placed after that.

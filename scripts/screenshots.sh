@@ -4,8 +4,8 @@
 # started and clicked like a user would.
 #   scripts/screenshots.sh [build dir] [output dir]
 # Writes main-window.png, properties.png, about.png, save-changes.png, startup-question.png,
-# message-over-question.png, loader.png and tray-menu-over-box.png into the output dir
-# (default: build/screenshots).
+# properties-over-question.png, message-over-question.png, loader.png and tray-menu-over-box.png
+# into the output dir (default: build/screenshots).
 set -euo pipefail
 build=$(cd "${1:-build}" && pwd)
 out=${2:-$build/screenshots}
@@ -83,9 +83,16 @@ kill "$editor_pid"
 # command-line file's load over it.
 rm -f "$settings"
 editor
-window "^Keysmith591 - untitled.ckd" >/dev/null
+main=$(window "^Keysmith591 - untitled.ckd")
 shot startup-question.png
+click "$main" 277 18
+window "^Keypad Properties$" >/dev/null
+shot properties-over-question.png
+xdotool key Escape
+sleep 0.3
 kill "$editor_pid"
+wait "$editor_pid" 2>/dev/null || true
+sleep 0.3
 other="$work/other model.ckd"
 printf '[GLOBAL_PARAMETERS]\nModel_Number=Keysmith590\n' >"$other"
 editor "$other"

@@ -433,3 +433,30 @@ TEST_F(MainWindow, Screenshot)
     std::printf("screenshot: %s\n", path.c_str());
 }
 } // namespace
+
+namespace {
+struct TPaintCounter : QObject {
+    int Paints = 0;
+    bool eventFilter(QObject*, QEvent* E) override
+    {
+        if (E->type() == QEvent::Paint) ++Paints;
+        return false;
+    }
+};
+} // namespace
+
+// The cursor cell is drawn only while the grid has the focus, so the cells are drawn again
+// when it gains it (at start and after Open it gains it only as the window becomes active).
+TEST_F(MainWindow, GridDrawsItsCellsAgainWhenItGainsTheFocus)
+{
+    W->show();
+    W->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(W.get()));
+    W->EditName->setFocus();
+    QApplication::processEvents();
+    TPaintCounter counter;
+    W->Grid->viewport()->installEventFilter(&counter);
+    W->Grid->setFocus();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return counter.Paints > 0; }, 2000));
+    W->Grid->viewport()->removeEventFilter(&counter);
+}

@@ -1,5 +1,6 @@
 // The on-screen message boxes and file dialogs, driven while they are open.
 #include "QtTestApp.h"
+#include "Params.h"
 #include "QtDialogs.h"
 #include "Startup.h"
 #include "TestSupport.h"
@@ -15,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <vector>
 
 namespace {
 
@@ -97,29 +99,45 @@ TEST_F(QtDialogsTest, TypedNameWithDoubleQuotesIsOneName)
     EXPECT_EQ(open.FileName, expected);
 }
 
-// Wide boxes size themselves as they are shown; a box shown while the start-up question
-// (which stays on top) is up must come above it, or nothing could be answered.
-TEST_F(QtDialogsTest, MessageBoxIsCentredAtItsFinalSizeAndAboveTheQuestion)
+// Wide boxes size themselves as they are shown and are centred at their final size. Every
+// window opened while the start-up question (which stays on top) is up must come above it, or
+// nothing in it could be answered, and a window shown again later must no longer stay on top.
+TEST_F(QtDialogsTest, WindowsOpenCentredAndAboveTheQuestion)
 {
     const QPoint centre = QGuiApplication::primaryScreen()->availableGeometry().center();
-    std::unique_ptr<TStartupForm> question;
-    for (const char* text : {"Could not find \"Keyburn591.exe\" loader program.  Make sure it is located in the same "
-                             "directory as this application.",
-                             "The LED will not operate in your macro unless you change the LED mode in the Properties panel.",
-                             "Not a Keysmith591 file!"}) {
-        QRect shown;
-        bool onTop = false;
-        WhenOpen<QMessageBox>([&](QMessageBox& box) {
-            shown = box.geometry();
-            onTop = box.windowFlags() & Qt::WindowStaysOnTopHint;
-            box.done(0);
-        });
-        Seam.ShowMessage(TMessageRequest{"Error", text, TMsgIcon::Stop});
-        EXPECT_LE((shown.center() - centre).manhattanLength(), 2) << text;
-        EXPECT_EQ(onTop, question != nullptr) << text;
-        if (!question) { // the last box comes with the question up
-            question = std::make_unique<TStartupForm>();
-            question->show();
+    TfrmParameters properties;
+    auto message = [this](const char* Text) { return [this, Text] { Seam.ShowMessage(TMessageRequest{"Error", Text, TMsgIcon::Stop}); }; };
+    TFileDialog open(TFileDialogKind::Open);
+    open.InitialDir = Dir.Path();
+    struct Row {
+        const char* Name;
+        std::function<void()> Show;
+        bool Centred;
+    };
+    const std::vector<Row> rows{
+        {"long message",
+         message("Could not find \"Keyburn591.exe\" loader program.  Make sure it is located in the same directory as "
+                 "this application."),
+         true},
+        {"LED message", message("The LED will not operate in your macro unless you change the LED mode in the Properties panel."), true},
+        {"short message", message("Not a Keysmith591 file!"), true},
+        {"Keypad Properties", [&] { properties.exec(); }, true},
+        {"open dialog", [&] { Seam.ExecuteFileDialog(open); }, false},
+    };
+    TStartupForm question;
+    for (const bool questionUp : {false, true, false}) {
+        question.setVisible(questionUp);
+        for (const Row& row : rows) {
+            QRect shown;
+            bool onTop = !questionUp;
+            WhenOpen<QDialog>([&](QDialog& d) {
+                shown = d.geometry();
+                onTop = d.windowFlags() & Qt::WindowStaysOnTopHint;
+                d.done(0);
+            });
+            row.Show();
+            EXPECT_EQ(onTop, questionUp) << row.Name << (questionUp ? " with" : " without") << " the question";
+            if (row.Centred) EXPECT_LE((shown.center() - centre).manhattanLength(), 2) << row.Name;
         }
     }
 }

@@ -4,13 +4,20 @@
 #include "QtTestApp.h"
 
 #include "About.h"
+#include "Glyphs.h"
+#include "KeyboardLayout.h"
 #include "Params.h"
+#include "QtApplication.h"
 #include "Startup.h"
 #include "TestSupport.h"
 #include "Unit1.h"
 #include "WidgetFit.h"
 
 #include <gtest/gtest.h>
+
+#include <QFontInfo>
+
+#include <map>
 
 namespace {
 
@@ -39,6 +46,31 @@ TEST(EditorWidgetFit, EveryWindow)
     ExpectFits(about);
     TStartupForm question;
     ExpectFits(question);
+}
+
+// The key caps are pictures: their legends are measured where the pictures are drawn.
+TEST(EditorWidgetFit, EveryKeyCapLegendInTheLegendsSize)
+{
+    App();
+    TRecordingDialogs dialogs;
+    std::unique_ptr<TfrmMain> main = CreateMainForm();
+    std::map<QString, QString> legends{{"btnInsertMediaKey", MediaKeyLegend}};
+    for (const TKeyPlace& k : OnScreenKeys) legends[k.Name] = k.Legend;
+    for (const TTogglePlace& t : ModifierToggles) legends[t.Name] = t.Legend;
+    EXPECT_GE(QFontInfo(KeyCapFont()).pixelSize(), FormFont().pixelSize() - 96.0 / 72.0);
+    int caps = 0;
+    for (const TSpeedButton* b : main->findChildren<TSpeedButton*>()) {
+        const auto legend = legends.find(b->objectName());
+        if (legend == legends.end() || b->Glyph().isNull()) continue;
+        ++caps;
+        const QSize size = b->Glyph().size();
+        const QRect face = KeyCapFace(size.width(), size.height());
+        for (const QRect& line : KeyCapLegendInk(legend->second, size.width(), size.height()))
+            EXPECT_TRUE(face.contains(line)) << b->objectName().toStdString() << " \"" << legend->second.toStdString()
+                                             << "\" needs " << line.width() << "x" << line.height() << " in " << face.width()
+                                             << "x" << face.height();
+    }
+    EXPECT_EQ(caps, OnScreenKeyCount - 1 + ModifierToggleCount + 1); // all but Power, which has a caption
 }
 
 } // namespace

@@ -38,13 +38,28 @@ QString Caption(QString Text)
     return Text.remove(QRegularExpression("&(?!&)"));
 }
 
-// The part of a control that its own drawing leaves to the caption fails to hold it.
-void CaptionFaults(QWidget* W, std::vector<std::string>& Faults)
+// The text a control shows in its own font, if any.
+QString ShownText(const QWidget* W)
+{
+    if (auto* l = qobject_cast<const QLabel*>(W)) return l->pixmap().isNull() ? l->text() : QString();
+    if (auto* b = qobject_cast<const QAbstractButton*>(W)) return b->text();
+    if (auto* g = qobject_cast<const QGroupBox*>(W)) return g->title();
+    if (auto* c = qobject_cast<const QComboBox*>(W)) return c->currentText();
+    if (auto* m = qobject_cast<const QPlainTextEdit*>(W)) return m->toPlainText();
+    return {};
+}
+
+// The part of a control that its own drawing leaves to the caption fails to hold it, or the
+// caption is smaller than the window's font less one point.
+void CaptionFaults(QWidget* W, const QWidget& Window, std::vector<std::string>& Faults)
 {
     const QFontMetrics fm(W->font());
     auto fault = [&](const QString& Text, const std::string& Why) {
         Faults.push_back(WidgetName(W) + " \"" + Text.toStdString() + "\": " + Why);
     };
+    const double least = QFontInfo(Window.font()).pixelSize() - Window.logicalDpiY() / 72.0;
+    if (!ShownText(W).isEmpty() && QFontInfo(W->font()).pixelSize() < least)
+        fault(ShownText(W), std::to_string(QFontInfo(W->font()).pixelSize()) + " pixels high, less than " + std::to_string(least));
     if (auto* l = qobject_cast<QLabel*>(W)) {
         if (l->text().isEmpty() || !l->pixmap().isNull()) return;
         const QRect box = l->contentsRect();
@@ -123,7 +138,7 @@ std::vector<std::string> FitFaults(QWidget& Window)
         if (!window.contains(inWindow)) faults.push_back(WidgetName(w) + " at " + Describe(inWindow) + " outside the window");
         else if (!w->parentWidget()->rect().contains(w->geometry()))
             faults.push_back(WidgetName(w) + " at " + Describe(w->geometry()) + " outside " + WidgetName(w->parentWidget()));
-        CaptionFaults(w, faults);
+        CaptionFaults(w, Window, faults);
     }
     for (QWidget* a : all) {
         if (a->isWindow() || !a->isVisibleTo(&Window) || !IsControl(a)) continue;

@@ -1,6 +1,7 @@
-// The fit of a window's controls, as a person sees it: every caption whole in its control,
-// every control inside its window and its parent, none lying under a sibling (a bare frame
-// drawn around others excepted). Measured with the controls' own fonts.
+// The fit of a window's controls, as a person sees it: every caption whole in its control and
+// no smaller than the window's font less one point, every control inside its window and its
+// parent, none lying under a sibling (a bare frame drawn around others excepted). Measured
+// with the controls' own fonts.
 #pragma once
 #include <QWidget>
 
