@@ -18,3 +18,16 @@ public:
 // Sans of 11 pixels, near the widths the windows' places were measured for, and the same on a
 // screen and headless.
 QFont FormFont();
+
+// Ends Qt's pooled threads (the raster engine starts them for large fills) when it goes: made
+// right after the QApplication, it goes after the program's windows and before the
+// application. Qt's own ending of them returns while each thread still has its thread-exit
+// handlers to run, and one that runs them after Qt has dropped its per-thread key at exit
+// keeps its thread data for good; so this also waits until the system has ended each one.
+class TPooledThreads {
+public:
+    TPooledThreads() = default;
+    TPooledThreads(const TPooledThreads&) = delete;
+    TPooledThreads& operator=(const TPooledThreads&) = delete;
+    ~TPooledThreads();
+};
