@@ -22,8 +22,8 @@ QFont FormFont();
 // Ends Qt's pooled threads (the raster engine starts them for large fills) when it goes: made
 // right after the QApplication, it goes after the program's windows and before the
 // application. Qt's own ending of them returns while each thread still has its thread-exit
-// handlers to run, and one that runs them after Qt has dropped its per-thread key at exit
-// keeps its thread data for good; so this also waits until the system has ended each one.
+// handlers to run, which release its thread data; one still in them as the program ends
+// leaves that behind. So this also waits until the system has ended each one.
 class TPooledThreads {
 public:
     TPooledThreads() = default;
