@@ -48,7 +48,7 @@ QFont FormFont()
     return f;
 }
 
-TPooledThreads::~TPooledThreads()
+void EndPooledThreads()
 {
     QThreadPool* pool = QThreadPool::globalInstance();
     if (!pool) return;
