@@ -18,7 +18,10 @@ function(quill_add_test)
     QUILL_TEST_BINARY_DIR="${CMAKE_BINARY_DIR}"
     QUILL_TEST_PROGRAM_DIR="${QUILL_PROGRAM_DIR}"
     QUILL_TEST_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+  # Each test is named after its executable first ("portio_test.PortAccess.X"), so the
+  # executable's name selects all of its tests with `ctest -R`.
   gtest_discover_tests(${T_NAME}
+    TEST_PREFIX "${T_NAME}."
     DISCOVERY_MODE PRE_TEST
     PROPERTIES LABELS "${T_LABELS}" ENVIRONMENT "QT_QPA_PLATFORM=offscreen" SKIP_RETURN_CODE 77)
 endfunction()

@@ -25,6 +25,7 @@ int main(int argc, char* argv[])
     SetCommandLine(std::vector<std::string>(argv + 1, argv + argc));
     TQtArguments qtArguments(argc > 0 ? argv[0] : nullptr);
     QApplication app(qtArguments.Count, qtArguments.Values);
+    TPooledThreads pooledThreads; // ended after the windows, before the application
     QApplication::setFont(FormFont());
     InstallQtDialogs();
 

@@ -3,6 +3,7 @@
 #include "Forms.h"
 #include "Main.h"
 #include "MainIcon.h"
+#include "QtApplication.h"
 #include "QtDialogs.h"
 #include "QtMessageLoop.h"
 #include "Transport.h"
@@ -21,6 +22,7 @@ int WinMain(int argc, char** argv)
     int qtArgc = 1;
     char* qtArgv[] = {argc > 0 ? argv[0] : const_cast<char*>("QuillboardLED"), nullptr};
     QApplication app(qtArgc, qtArgv);
+    TPooledThreads pooledThreads; // ended after the windows, before the application
     // The message boxes are the only windows shown: closing the last must not end the program.
     app.setQuitOnLastWindowClosed(false);
     InstallQtDialogs();

@@ -270,6 +270,7 @@ int WinMain(int argc, char** argv)
     for (int i = 1; i < argc; ++i) params.emplace_back(argv[i]);
     TQtArguments qtArguments(argc > 0 ? argv[0] : nullptr);
     QApplication app(qtArguments.Count, qtArguments.Values);
+    TPooledThreads pooledThreads; // ended after the windows, before the application
     QApplication::setFont(FormFont());
     InstallQtDialogs();
     Application.Title = "KeyburnUsb";

@@ -18,3 +18,19 @@ public:
 // Sans of 11 pixels, near the widths the windows' places were measured for, and the same on a
 // screen and headless.
 QFont FormFont();
+
+// Ends Qt's pooled threads (the raster engine starts them for large fills) before the
+// QApplication goes. Qt's own ending of them returns while each thread still has its
+// thread-exit handlers to run, which release its thread data; one still in them as the program
+// ends leaves that behind. So this also waits until the system has ended each one.
+void EndPooledThreads();
+
+// Calls EndPooledThreads when it goes: made right after the QApplication, it goes after the
+// program's windows and before the application.
+class TPooledThreads {
+public:
+    TPooledThreads() = default;
+    TPooledThreads(const TPooledThreads&) = delete;
+    TPooledThreads& operator=(const TPooledThreads&) = delete;
+    ~TPooledThreads() { EndPooledThreads(); }
+};

@@ -183,6 +183,14 @@ TEST_F(TrayDesktop, PostedKeypadCommandFromAnotherProgram)
     X.WaitFor([] { return false; }, 300);
     EXPECT_EQ(ReportsOf(Keypad.LogFile()), (std::vector<std::string>{"output 00 e4 e4 e4", OutputLedOn}));
     EXPECT_EQ(post("No Such Window", "0xE4", "5"), 1);
+
+    // The README's example program posts as a peer does, without our layer.
+    int status = -1;
+    X.Run({BinaryDir() + "/tests/helpers/post_keypad_command", "6"}, &status);
+    EXPECT_EQ(status, 0);
+    EXPECT_TRUE(X.WaitFor([&] { return ReportsOf(Keypad.LogFile()).size() >= 4; }));
+    EXPECT_EQ(ReportsOf(Keypad.LogFile()),
+              (std::vector<std::string>{"output 00 e4 e4 e4", OutputLedOn, "output 00 e4 e4 e4", "output 00 06 06 06"}));
 }
 
 TEST_F(TrayDesktop, TwoInstancesActOnlyOnWhatIsPostedToTheirOwnWindows)

@@ -6,6 +6,7 @@
 //                                       id "0x..."; exit 0 posted, 1 no such window, 2 refused
 //   ledtray_x11_helper grab FILE [W H]  the screen (its top-left W x H) into the PNG FILE
 #include "Messages.h"
+#include "QtApplication.h"
 #include "QtMessageLoop.h"
 
 #include <QApplication>
@@ -60,6 +61,7 @@ int Grab(const char* File, int Width, int Height)
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
+    TPooledThreads pooledThreads;
     InstallQtMessageLoop();
     const char* name = std::strrchr(argv[0], '/');
     if (std::strcmp(name ? name + 1 : argv[0], "Tapcheck") == 0) return Tapcheck(app);

@@ -224,6 +224,23 @@ TEST_F(ProgramTest, PiecesOfAPathThatLookLikeQtOptionsArriveWhole)
     }
 }
 
+// Qt starts pooled threads for large fills. The program sees each of them ended before it
+// ends itself, however long a thread takes over its exit (held in it here): one still ending
+// as the program ends can leave its thread data behind.
+TEST_F(ProgramTest, PooledThreadsHaveEndedBeforeTheProgramEnds)
+{
+    const std::string log = Keypad.Dir.File("pooled.log");
+    TRun run = RunLoader({Path}, {Library(),
+                                  {"LD_PRELOAD", POOLED_THREAD_PROBE},
+                                  {"POOLED_THREAD_PROBE_LOG", log},
+                                  {"ASAN_OPTIONS", "verify_asan_link_order=0:detect_leaks=1"}});
+    EXPECT_EQ(run.ExitStatus, 0);
+    int started = -1, ended = -1;
+    ASSERT_EQ(std::sscanf(ReadFileText(log).c_str(), "started %d ended %d", &started, &ended), 2);
+    EXPECT_GT(started, 0) << "no pooled thread started: the probe shows nothing";
+    EXPECT_EQ(ended, started);
+}
+
 TEST_F(ProgramTest, MissingDefinitionFileExitsWithStatus1)
 {
     TRun run = RunLoader({Keypad.Dir.File("none.ckd")}, {Library()});

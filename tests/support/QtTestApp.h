@@ -2,6 +2,8 @@
 // before the process exits (Qt's input devices and fonts must not outlive it into static
 // teardown, and nothing of it may be left for the leak checker).
 #pragma once
+#include "QtApplication.h"
+
 #include <QApplication>
 
 #include <gtest/gtest.h>
@@ -22,7 +24,11 @@ inline QApplication& App()
 class TQtEnvironment : public ::testing::Environment {
 public:
     void SetUp() override { App(); }
-    void TearDown() override { TheApp.reset(); }
+    void TearDown() override
+    {
+        EndPooledThreads();
+        TheApp.reset();
+    }
 };
 
 inline ::testing::Environment* const QtEnvironment = ::testing::AddGlobalTestEnvironment(new TQtEnvironment);
