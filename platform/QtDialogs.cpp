@@ -43,7 +43,12 @@ bool StayOnTopWindowShown()
     return false;
 }
 
-// QMessageBox works out its size only as it is shown.
+// A dialog is placed as it is shown: a box works out its size only then.
+void CentreAsShown(QWidget& Dialog, bool Centred, const QShowEvent* E)
+{
+    if (Centred && !E->spontaneous()) CentreOnScreen(Dialog);
+}
+
 class TQtMessageBox : public QMessageBox {
 public:
     using QMessageBox::QMessageBox;
@@ -53,7 +58,7 @@ protected:
     void showEvent(QShowEvent* E) override
     {
         QMessageBox::showEvent(E);
-        if (Centred && !E->spontaneous()) CentreOnScreen(*this);
+        CentreAsShown(*this, Centred, E);
     }
 };
 
@@ -165,7 +170,7 @@ int TQtDialogSeam::ShowMessage(const TMessageRequest& Request)
 }
 
 TQtFileDialog::TQtFileDialog(const TFileDialog& Dialog, QWidget* Parent)
-    : QFileDialog(Parent, Q(Dialog.Title), Q(Dialog.InitialDir))
+    : QFileDialog(Parent, Q(Dialog.Title), Q(Dialog.InitialDir)), FCentred(Dialog.CenterOnScreen)
 {
     // Qt's own widgets: only these show the descriptions as given and take a typed name whole.
     setOption(QFileDialog::DontUseNativeDialog, true);
@@ -208,6 +213,12 @@ QString TQtFileDialog::TypedPath() const
     const QString name = QFileInfo(path).fileName();
     if (!defaultSuffix().isEmpty() && !name.contains(u'.') && !QFileInfo(path).isDir()) path += u'.' + defaultSuffix();
     return path;
+}
+
+void TQtFileDialog::showEvent(QShowEvent* E)
+{
+    QFileDialog::showEvent(E);
+    CentreAsShown(*this, FCentred, E);
 }
 
 void TQtFileDialog::UpdateAcceptButton()
