@@ -292,8 +292,7 @@ int WinMain(int argc, char** argv)
     // The arguments may be pieces of a path split at its blanks; Qt sees none of them.
     std::vector<std::string> params{ProgramPath(argc > 0 ? argv[0] : nullptr)};
     for (int i = 1; i < argc; ++i) params.emplace_back(argv[i]);
-    TQtArguments qtArguments(argc > 0 ? argv[0] : nullptr);
-    QApplication app(qtArguments.Count, qtArguments.Values);
+    TQtApplication app(argc > 0 ? argv[0] : nullptr);
     QApplication::setFont(FormFont());
     InstallQtDialogs();
     Application.Title = "KeyburnUsb";
