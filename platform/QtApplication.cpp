@@ -5,87 +5,42 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <mutex>
+#include <optional>
 #include <string>
-#include <vector>
 
 namespace {
 char FallbackName[] = "quillboard";
 
-// What Qt reports while the application is made is held back: when the display cannot be
-// opened, one line of ours stands for all of it; otherwise it is reported as it came.
-struct THeldMessage {
-    QtMsgType Type;
-    std::string Category, Text;
-};
-
-std::mutex gLock;
-bool gWatching = false;
+// While the application is made: the program's name, the handler Qt's messages went to before,
+// and the display Qt's X11 platform could not connect to, once it said so.
 std::string gProgram;
-bool gNoDisplay = false;
-std::string gDisplay;
-std::vector<THeldMessage> gHeld;
 QtMessageHandler gPrevious = nullptr;
+std::optional<std::string> gNoDisplay;
 
-void Report(const THeldMessage& M)
-{
-    QMessageLogger logger(nullptr, 0, nullptr, M.Category.empty() ? nullptr : M.Category.c_str());
-    switch (M.Type) {
-    case QtDebugMsg: logger.debug("%s", M.Text.c_str()); break;
-    case QtInfoMsg: logger.info("%s", M.Text.c_str()); break;
-    case QtWarningMsg: logger.warning("%s", M.Text.c_str()); break;
-    case QtCriticalMsg: logger.critical("%s", M.Text.c_str()); break;
-    case QtFatalMsg: break;
-    }
-}
-
-// Gives the messages back to the handler that was there before, and reports those held.
-void StopWatching()
-{
-    std::vector<THeldMessage> held;
-    {
-        std::lock_guard lock(gLock);
-        if (!gWatching) return;
-        gWatching = false;
-        held.swap(gHeld);
-        qInstallMessageHandler(gPrevious);
-    }
-    for (const THeldMessage& m : held) Report(m);
-}
-
-void Watch(QtMsgType Type, const QMessageLogContext& Context, const QString& Message)
+// Qt names the display it could not connect to, says it could not load its X11 platform and
+// then aborts. One line of ours stands for all of it, and the program ends with status 1.
+void WatchStart(QtMsgType Type, const QMessageLogContext& Context, const QString& Message)
 {
     const std::string category = Context.category ? Context.category : "";
     const std::string text = Message.toLocal8Bit().toStdString();
-    {
-        std::lock_guard lock(gLock);
-        // Qt's X11 platform names the display it could not connect to, then gives up.
-        const std::string prefix = "could not connect to display";
-        if (category == "qt.qpa.xcb" && text.rfind(prefix, 0) == 0) {
-            gNoDisplay = true;
-            gDisplay = text.substr(std::min(text.size(), prefix.size() + 1));
-        }
-        if (Type != QtFatalMsg) {
-            gHeld.push_back({Type, category, text});
-            return;
-        }
-        if (gNoDisplay) {
-            const std::string line = gDisplay.empty() ? gProgram + ": cannot open X display: DISPLAY is not set\n"
-                                                      : gProgram + ": cannot open X display \"" + gDisplay + "\"\n";
-            std::fflush(stdout);
-            std::fputs(line.c_str(), stderr);
-            std::fflush(stderr);
-            // Ends here, in the middle of Qt's start: nothing made so far is to be torn down.
-            _exit(1);
-        }
+    const std::string prefix = "could not connect to display";
+    if (category == "qt.qpa.xcb" && text.rfind(prefix, 0) == 0) {
+        gNoDisplay = text.substr(std::min(text.size(), prefix.size() + 1));
+        return;
     }
-    // Any other failure to start goes on to Qt's own end, after what was held.
-    const QtMessageHandler previous = gPrevious;
-    StopWatching();
-    if (previous)
-        previous(Type, Context, Message);
+    if (!gNoDisplay) return gPrevious(Type, Context, Message);
+    if (Type != QtFatalMsg) {
+        // What Qt adds about the platform it could not load, the line below says.
+        if (category != "qt.qpa.plugin") gPrevious(Type, Context, Message);
+        return;
+    }
+    std::fflush(stdout);
+    if (gNoDisplay->empty())
+        std::fprintf(stderr, "%s: cannot open X display: DISPLAY is not set\n", gProgram.c_str());
     else
-        std::fprintf(stderr, "%s\n", text.c_str());
+        std::fprintf(stderr, "%s: cannot open X display \"%s\"\n", gProgram.c_str(), gNoDisplay->c_str());
+    // In the middle of Qt's start: nothing made so far is to be torn down.
+    _exit(1);
 }
 
 } // namespace
@@ -94,18 +49,15 @@ TQtArguments::TQtArguments(char* ProgramName) : Values{ProgramName ? ProgramName
 
 TQtApplicationStart::TQtApplicationStart(char* ProgramName) : FArguments(ProgramName)
 {
-    std::lock_guard lock(gLock);
     const char* slash = std::strrchr(FArguments.Values[0], '/');
     gProgram = slash ? slash + 1 : FArguments.Values[0];
-    gNoDisplay = false;
-    gDisplay.clear();
-    gWatching = true;
-    gPrevious = qInstallMessageHandler(&Watch);
+    gNoDisplay.reset();
+    gPrevious = qInstallMessageHandler(&WatchStart);
 }
 
 void TQtApplicationStart::Started()
 {
-    StopWatching();
+    qInstallMessageHandler(gPrevious);
 }
 
 TQtApplication::TQtApplication(char* ProgramName)
