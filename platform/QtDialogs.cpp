@@ -43,12 +43,7 @@ bool StayOnTopWindowShown()
     return false;
 }
 
-// A dialog is placed as it is shown: a box works out its size only then.
-void CentreAsShown(QWidget& Dialog, bool Centred, const QShowEvent* E)
-{
-    if (Centred && !E->spontaneous()) CentreOnScreen(Dialog);
-}
-
+// QMessageBox works out its size only as it is shown.
 class TQtMessageBox : public QMessageBox {
 public:
     using QMessageBox::QMessageBox;
@@ -58,7 +53,7 @@ protected:
     void showEvent(QShowEvent* E) override
     {
         QMessageBox::showEvent(E);
-        CentreAsShown(*this, Centred, E);
+        if (Centred && !E->spontaneous()) CentreOnScreen(*this);
     }
 };
 
@@ -218,7 +213,7 @@ QString TQtFileDialog::TypedPath() const
 void TQtFileDialog::showEvent(QShowEvent* E)
 {
     QFileDialog::showEvent(E);
-    CentreAsShown(*this, FCentred, E);
+    if (FCentred && !E->spontaneous()) CentreOnScreen(*this);
 }
 
 void TQtFileDialog::UpdateAcceptButton()
