@@ -23,8 +23,7 @@ int main(int argc, char* argv[])
 {
     // The first argument is a file the user named, whatever it holds; Qt sees none of them.
     SetCommandLine(std::vector<std::string>(argv + 1, argv + argc));
-    TQtArguments qtArguments(argc > 0 ? argv[0] : nullptr);
-    QApplication app(qtArguments.Count, qtArguments.Values);
+    TQtApplication app(argc > 0 ? argv[0] : nullptr);
     TPooledThreads pooledThreads; // ended after the windows, before the application
     QApplication::setFont(FormFont());
     InstallQtDialogs();

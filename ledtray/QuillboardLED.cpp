@@ -19,9 +19,7 @@ int WinMain(int argc, char** argv)
     // utility runs on Qt's xcb platform unless told otherwise (under Wayland: XWayland).
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "xcb");
     // The command line is not the utility's to read, nor Qt's.
-    int qtArgc = 1;
-    char* qtArgv[] = {argc > 0 ? argv[0] : const_cast<char*>("QuillboardLED"), nullptr};
-    QApplication app(qtArgc, qtArgv);
+    TQtApplication app(argc > 0 ? argv[0] : nullptr);
     TPooledThreads pooledThreads; // ended after the windows, before the application
     // The message boxes are the only windows shown: closing the last must not end the program.
     app.setQuitOnLastWindowClosed(false);

@@ -127,6 +127,8 @@ TForm2::TForm2(std::vector<std::string> Params, QWidget* Parent) : QWidget(Paren
     ProgressBar1->setTextVisible(false);
     FileOpenDialog.Filter = "Keypad Files (*.ckd)|*.ckd|All Files (*.*)|*.*";
     FileOpenDialog.Title = "Keyburn - Choose Keypad File";
+    // Placed like the window itself, which it covers.
+    FileOpenDialog.CenterOnScreen = true;
 
     CentreOnScreen(*this);
 
@@ -139,16 +141,38 @@ void TForm2::CreateParams()
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
 }
 
+namespace {
+
+// While the run paints its window, only the window system's notices (what is uncovered,
+// where the window is) and painting are handled. Queued calls, timers and input never act:
+// no loop will ever run them, as the window gets no input during the run.
+class TPaintOnly : public QObject {
+public:
+    TPaintOnly() { QCoreApplication::instance()->installEventFilter(this); }
+    ~TPaintOnly() override { QCoreApplication::instance()->removeEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* E) override
+    {
+        return E->isInputEvent() || E->type() == QEvent::MetaCall || E->type() == QEvent::Timer;
+    }
+};
+
+constexpr QEventLoop::ProcessEventsFlags PaintOnlyFlags =
+    QEventLoop::ExcludeUserInputEvents | QEventLoop::ExcludeSocketNotifiers | QEventLoop::X11ExcludeTimers;
+
+} // namespace
+
 void TForm2::Repaint()
 {
+    TPaintOnly paintOnly;
     // A window is painted only once the window system shows it, so the first paint waits for
-    // that. From then on nothing queued runs: clicks, keys and close requests wait for a loop
-    // that never comes.
+    // that.
     if (QWindow* w = windowHandle()) {
         QDeadlineTimer shown(1000);
         while (!w->isExposed() && !shown.hasExpired())
-            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 20);
+            QCoreApplication::processEvents(PaintOnlyFlags, 20);
     }
+    // What another window uncovered since the last paint is drawn again with the changes.
+    QCoreApplication::processEvents(PaintOnlyFlags);
     repaint();
 }
 
@@ -268,8 +292,7 @@ int WinMain(int argc, char** argv)
     // The arguments may be pieces of a path split at its blanks; Qt sees none of them.
     std::vector<std::string> params{ProgramPath(argc > 0 ? argv[0] : nullptr)};
     for (int i = 1; i < argc; ++i) params.emplace_back(argv[i]);
-    TQtArguments qtArguments(argc > 0 ? argv[0] : nullptr);
-    QApplication app(qtArguments.Count, qtArguments.Values);
+    TQtApplication app(argc > 0 ? argv[0] : nullptr);
     TPooledThreads pooledThreads; // ended after the windows, before the application
     QApplication::setFont(FormFont());
     InstallQtDialogs();

@@ -42,6 +42,7 @@ public:
     bool HideReadOnly = false;    // no "open as read-only" box (this layer's dialogs never show one)
     bool Resizable = true;        // the user may change the dialog's size
     int FilterIndex = 1;          // the filter entry shown first, counted from 1; the entry last chosen after Execute
+    bool CenterOnScreen = false;  // centred on the screen by its frame; else placed over the active window
     // Shows the dialog; true with FileName set to the chosen path, false when cancelled.
     bool Execute();
 };

@@ -1,6 +1,7 @@
-// The Qt application as the programs make it: the command line Qt is given, and the font of
-// their windows.
+// The Qt application as the programs make it: the command line Qt is given, what happens when
+// there is no display to show windows on, and the font of their windows.
 #pragma once
+#include <QApplication>
 #include <QFont>
 
 // The program's name alone: no argument of the user's reaches Qt, where "-platform",
@@ -12,6 +13,23 @@ public:
     explicit TQtArguments(char* ProgramName);
     int Count = 1;
     char* Values[2];
+};
+
+// Made before Qt's application and outliving it: its arguments, and a watch on what Qt
+// reports while it connects to the display.
+class TQtApplicationStart {
+protected:
+    explicit TQtApplicationStart(char* ProgramName);
+    void Started();
+    TQtArguments FArguments;
+};
+
+// Each program's one application. Where the display cannot be opened (none named, or no
+// server there) the program ends with status 1 after one line on standard error, such as
+// "Keyburn591: cannot open X display ":99"", instead of Qt's abort.
+class TQtApplication : private TQtApplicationStart, public QApplication {
+public:
+    explicit TQtApplication(char* ProgramName);
 };
 
 // The windows' font: in place of the class library's "MS Sans Serif" of height -11, Liberation

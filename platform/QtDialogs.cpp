@@ -181,7 +181,7 @@ int TQtDialogSeam::ShowMessage(const TMessageRequest& Request)
 }
 
 TQtFileDialog::TQtFileDialog(const TFileDialog& Dialog, QWidget* Parent)
-    : QFileDialog(Parent, Q(Dialog.Title), Q(Dialog.InitialDir))
+    : QFileDialog(Parent, Q(Dialog.Title), Q(Dialog.InitialDir)), FCentred(Dialog.CenterOnScreen)
 {
     // Qt's own widgets: only these show the descriptions as given and take a typed name whole.
     setOption(QFileDialog::DontUseNativeDialog, true);
@@ -224,6 +224,12 @@ QString TQtFileDialog::TypedPath() const
     const QString name = QFileInfo(path).fileName();
     if (!defaultSuffix().isEmpty() && !name.contains(u'.') && !QFileInfo(path).isDir()) path += u'.' + defaultSuffix();
     return path;
+}
+
+void TQtFileDialog::showEvent(QShowEvent* E)
+{
+    QFileDialog::showEvent(E);
+    if (FCentred && !E->spontaneous()) CentreOnScreen(*this);
 }
 
 void TQtFileDialog::UpdateAcceptButton()

@@ -56,9 +56,13 @@ public:
 
     void accept() override;
 
+protected:
+    void showEvent(QShowEvent* E) override;
+
 private:
     // The typed name as a full path, with the default extension when it has none.
     QString TypedPath() const;
     void UpdateAcceptButton();
     QString FChosen;
+    bool FCentred = false;
 };

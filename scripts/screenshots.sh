@@ -4,8 +4,8 @@
 # started and clicked like a user would.
 #   scripts/screenshots.sh [build dir] [output dir]
 # Writes main-window.png, properties.png, about.png, save-changes.png, startup-question.png,
-# properties-over-question.png, message-over-question.png, loader.png and tray-menu-over-box.png
-# into the output dir (default: build/screenshots).
+# properties-over-question.png, message-over-question.png, loader.png, loader-after-dialog.png
+# and tray-menu-over-box.png into the output dir (default: build/screenshots).
 set -euo pipefail
 build=$(cd "${1:-build}" && pwd)
 out=${2:-$build/screenshots}
@@ -111,6 +111,21 @@ pids+=($loader_pid)
 window "^Keyburn - USB/PS2 Keypad Programmer$" >/dev/null
 sleep 1.5
 shot loader.png
+wait "$loader_pid" || true
+
+# The loader started without a file: the file chosen in its open dialog, then the window
+# during the download, whole where the dialog stood.
+cp "$paced" "$bin/Macro Files/paced keypad.ckd"
+QUILL_VIRTUAL_HID_DEVICES="$work/devices" QUILL_VIRTUAL_HID_LOG="$work/reports.log" \
+  LD_LIBRARY_PATH="$build/virtualhid" "$bin/Keyburn591" >/dev/null 2>&1 &
+loader_pid=$!
+pids+=($loader_pid)
+window "^Keyburn - Choose Keypad File$" >/dev/null
+sleep 0.5
+xdotool type "paced keypad.ckd"
+xdotool key Return
+sleep 1.5
+shot loader-after-dialog.png
 wait "$loader_pid" || true
 
 # The tray utility's menu, opened on its icon while its help box is up.
