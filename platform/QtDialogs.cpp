@@ -115,8 +115,7 @@ void PlaceFrame(QWidget& Window, TFrameCorner Corner)
 {
     // The window manager tells a window's frame only once it has framed it; until then, a
     // frame it gave another window of the program stands for it.
-    Window.winId();
-    QWindow* native = Window.windowHandle();
+    const QWindow* native = Window.windowHandle();
     QMargins frame = native ? native->frameMargins() : QMargins();
     const bool framed = !frame.isNull() || (Window.windowFlags() & Qt::FramelessWindowHint);
     if (!framed)
@@ -126,7 +125,11 @@ void PlaceFrame(QWidget& Window, TFrameCorner Corner)
                 break;
             }
     PlaceClient(Window, Corner(frame), frame);
-    if (!framed && native) new TPlaceWhenFramed(Window, *native, std::move(Corner));
+    if (framed) return;
+    // Made only now, so that it is made where the window was placed: a window that never runs
+    // a loop (the loader's) would otherwise stand in Qt's books where it was made.
+    Window.winId();
+    if (QWindow* made = Window.windowHandle()) new TPlaceWhenFramed(Window, *made, std::move(Corner));
 }
 
 void KeepAboveStayOnTopWindows(QWidget& Window)
