@@ -35,6 +35,14 @@ uint32_t WantedAccess()
     return Wanted(OutputReportKeypad) ? GENERIC_READ | GENERIC_WRITE : 0;
 }
 
+// The keypad, or the port driver's device, may be another program's until it lets go (a
+// download, another utility's command): the waiting window messages run meanwhile, as in the
+// PS/2 wait, so the utility keeps answering and what arrives is deferred as during any command.
+void WaitWithMessages()
+{
+    SetDeviceWaitStep([] { Application.ProcessMessages(); });
+}
+
 } // namespace
 
 void SelectDeviceIds(Byte Profile)
@@ -48,10 +56,7 @@ void SelectDeviceIds(Byte Profile)
 
 bool FindKeypadDevice()
 {
-    // The keypad found may be another program's until it lets go (its first report waits for
-    // it): the waiting window messages run meanwhile, as in the PS/2 wait, so the utility
-    // keeps answering and what arrives is deferred as during any command.
-    SetDeviceWaitStep([] { Application.ProcessMessages(); });
+    WaitWithMessages();
     KeypadHandle = SearchKeypadInterface({HidD_GetHidGuid, HidD_GetAttributes, SetupDiGetClassDevsA,
                                           SetupDiEnumDeviceInterfaces, SetupDiGetDeviceInterfaceDetailA,
                                           SetupDiDestroyDeviceInfoList},
@@ -87,6 +92,7 @@ bool SendDeviceByte(Byte B)
 bool OpenKeyPort()
 {
     if (!KeyPort) return false;
+    WaitWithMessages();
     KeyPort->OpenAccess();
     return KeyPort->ActiveHW();
 }

@@ -36,6 +36,9 @@ bool FindKeypadDevice();
 void CloseKeypadDevice();
 // True = failed.
 bool SendDeviceByte(Byte B);
+// While another program has the port driver's device open (its own command), opening waits
+// for it to close it, running the waiting window messages, and then opens as if it had never
+// been open (starting the driver's service itself where the other's closing stopped it).
 bool OpenKeyPort();
 void CloseKeyPort();
 // 0 = written to the data port; 1 = the wait ran out and nothing was written. Holds the byte

@@ -4,11 +4,8 @@
 #include "Kernel.h"
 
 #include <fcntl.h>
-#include <poll.h>
-#include <sys/file.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <chrono>
 #include <memory>
 #include <set>
@@ -26,7 +23,6 @@ struct THandleObject {
 
 std::set<THandleObject*> gHandles;
 TSleepSeam gSleep = nullptr;
-TDeviceWaitStep gWaitStep = nullptr;
 
 THandleObject* ObjectOf(HANDLE Handle)
 {
@@ -66,20 +62,6 @@ bool FindHidPath(const THidApi& Hid, const std::string& Path, THidUsage& Usage)
     return found;
 }
 
-// Locks Fd for Handle, waiting while another open file holds it. False when the lock cannot
-// be had, or when what the wait step ran closed the handle.
-bool LockForHandle(int Fd, HANDLE Handle)
-{
-    for (;;) {
-        if (::flock(Fd, gWaitStep ? LOCK_EX | LOCK_NB : LOCK_EX) == 0) return true;
-        if (errno == EINTR) continue;
-        if (errno != EWOULDBLOCK || !gWaitStep) return false;
-        gWaitStep();
-        if (!ObjectOf(Handle)) return false;
-        ::poll(nullptr, 0, 10);
-    }
-}
-
 } // namespace
 
 hid_device* HidDeviceOfHandle(void* Handle)
@@ -98,7 +80,8 @@ hid_device* HeldHidDeviceOfHandle(void* Handle)
     // is out of reach.
     const int fd = ::open(o->HidPath.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0) return nullptr;
-    if (!LockForHandle(fd, Handle)) {
+    // What a wait step ran may have closed the handle meanwhile.
+    if (!WaitForDeviceLock(fd, [Handle] { return !ObjectOf(Handle); })) {
         ::close(fd);
         return nullptr;
     }
@@ -181,9 +164,4 @@ void Sleep(uint32_t Milliseconds)
 void SetSleepSeam(TSleepSeam Seam)
 {
     gSleep = Seam;
-}
-
-void SetDeviceWaitStep(TDeviceWaitStep Step)
-{
-    gWaitStep = Step;
 }

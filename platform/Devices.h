@@ -2,6 +2,8 @@
 // enumeration (SetupApi.h) opens through the bound HID library; any other path opens as a
 // file of the system.
 #pragma once
+#include "DeviceWait.h"
+
 #include <cstdint>
 #include <string>
 
@@ -38,11 +40,7 @@ bool CloseHandle(HANDLE Object);
 // system lets go of it when the holding process ends. The hold is a lock on the device's node,
 // so only a user who may open the node can hold it. Opening a device and reading its
 // attributes take nothing: a search neither waits for nor holds the devices it passes over.
-// A device that cannot be taken carries no report. While it waits the thread blocks, unless
-// the program has set a wait step: that then runs about every 10 ms (a program whose windows
-// must keep answering runs its waiting messages there). nullptr restores blocking.
-using TDeviceWaitStep = void (*)();
-void SetDeviceWaitStep(TDeviceWaitStep Step);
+// A device that cannot be taken carries no report. How the thread waits: DeviceWait.h.
 
 // Blocks the thread for Milliseconds, through the pause seam.
 void Sleep(uint32_t Milliseconds);

@@ -5,10 +5,12 @@
 #include "Services.h"
 
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstring>
 #include <memory>
 #include <set>
@@ -42,6 +44,17 @@ bool EndsWithVxd(const std::string& Name)
     std::string ext = Name.substr(Name.size() - 4);
     for (char& c : ext) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     return ext == ".VXD";
+}
+
+// Whether the lock file of Lock is that of a device this process has open.
+bool OpenHere(int Lock)
+{
+    struct stat wanted {};
+    if (::fstat(Lock, &wanted) != 0) return false;
+    return std::any_of(gDevices.begin(), gDevices.end(), [&](const TDeviceObject* o) {
+        struct stat held {};
+        return ::fstat(o->Lock, &held) == 0 && held.st_dev == wanted.st_dev && held.st_ino == wanted.st_ino;
+    });
 }
 
 HANDLE Fail(uint32_t Error)
@@ -94,30 +107,34 @@ HANDLE OpenDriverDevicePath(const std::string& FileName, uint32_t /*DesiredAcces
                             uint32_t CreationDisposition, uint32_t FlagsAndAttributes)
 {
     const std::string name = FileName.substr(kDevicePrefix.size());
-    std::string file;
-    TDriverLoad how;
-    if (EndsWithVxd(name)) {
-        // Only a handle that unloads the driver when it closes loads one.
-        if (!(FlagsAndAttributes & FILE_FLAG_DELETE_ON_CLOSE)) return Fail(ERROR_INVALID_PARAMETER);
-        file = GetWindowsDirectoryA() + "/SYSTEM/" + name;
-        how = TDriverLoad::Vxd;
-    } else {
-        if (CreationDisposition != OPEN_EXISTING) return Fail(ERROR_INVALID_PARAMETER);
-        file = RunningDriverOfDevice(name);
+    const bool vxd = EndsWithVxd(name);
+    // Only a handle that unloads the driver when it closes loads one.
+    if (vxd && !(FlagsAndAttributes & FILE_FLAG_DELETE_ON_CLOSE)) return Fail(ERROR_INVALID_PARAMETER);
+    if (!vxd && CreationDisposition != OPEN_EXISTING) return Fail(ERROR_INVALID_PARAMETER);
+    const TDriverLoad how = vxd ? TDriverLoad::Vxd : TDriverLoad::Service;
+    for (;;) {
+        const std::string file = vxd ? GetWindowsDirectoryA() + "/SYSTEM/" + name : RunningDriverOfDevice(name);
         if (file.empty()) return Fail(ERROR_FILE_NOT_FOUND);
-        how = TDriverLoad::Service;
+        auto device = std::make_unique<TDeviceObject>();
+        uint32_t error = ERROR_SUCCESS;
+        device->Driver = LoadKernelDriver(file, how, error);
+        if (!device->Driver) return Fail(error);
+        // One opening at a time, across processes: the lock goes with the handle. It is a file of
+        // its own beside the driver file that only the service manager's users may open; on the
+        // driver file, which all may read, anyone could hold it and keep the device shut.
+        device->Lock = OpenLayerLock(ReplaceExtension(file, ".LCK"));
+        if (device->Lock < 0) return Fail(ERROR_ACCESS_DENIED);
+        if (::flock(device->Lock, LOCK_EX | LOCK_NB) != 0) {
+            // Open in this process, the device would never be let go of while it waits.
+            if (errno != EWOULDBLOCK || OpenHere(device->Lock)) return Fail(ERROR_ACCESS_DENIED);
+            // Another process has it: once it has closed it, look again as from nothing, since
+            // its closing may have stopped the service it started, or removed it.
+            if (!WaitForDeviceLock(device->Lock)) return Fail(ERROR_ACCESS_DENIED);
+            continue;
+        }
+        if (!device->Driver->Open(error)) return Fail(error);
+        return *gDevices.insert(device.release()).first;
     }
-    auto device = std::make_unique<TDeviceObject>();
-    uint32_t error = ERROR_SUCCESS;
-    device->Driver = LoadKernelDriver(file, how, error);
-    if (!device->Driver) return Fail(error);
-    // One opening at a time, across processes: the lock goes with the handle. It is a file of
-    // its own beside the driver file that only the service manager's users may open; on the
-    // driver file, which all may read, anyone could hold it and keep the device shut.
-    device->Lock = OpenLayerLock(ReplaceExtension(file, ".LCK"));
-    if (device->Lock < 0 || ::flock(device->Lock, LOCK_EX | LOCK_NB) != 0) return Fail(ERROR_ACCESS_DENIED);
-    if (!device->Driver->Open(error)) return Fail(error);
-    return *gDevices.insert(device.release()).first;
 }
 
 bool CloseDriverDeviceHandle(HANDLE Object)

@@ -20,7 +20,9 @@ public:
     // Closes access if open, then pauses 0.3 s.
     ~TPortAccess() override;
 
-    // True when access is active afterwards; a second call while active does nothing.
+    // True when access is active afterwards; a second call while active does nothing. While
+    // another process has the driver's device open, the device's opening waits until it is
+    // closed (Kernel.h), and the service is then started or installed as from nothing.
     bool OpenAccess();
     // Nothing (and no pause) while access is not active.
     void CloseAccess();

@@ -395,6 +395,9 @@ TEST_F(TrayForm, GetKeypadVersionGuidesToTapcheckOrNotepad)
     }
 }
 
+// What another program holds while the command starts.
+enum class THeld { Nothing, UsbKeypad, PortAccess };
+
 struct TWaitRow {
     const char* Name;
     LPARAM Posted;      // WM_KEYPADCOMMAND posted before the command starts
@@ -403,11 +406,11 @@ struct TWaitRow {
     Lines Writes;       // to the keyboard controller's data port, or carried to the USB keypad
     Lines Boxes;
     bool Ends;
-    bool UsbHeld = false; // the wait is for a USB keypad another program holds, not the controller
+    THeld Held = THeld::Nothing; // the wait is for what another program holds, not the controller
 };
 
-// The waits let waiting messages run: the PS/2 wait, and the wait for a USB keypad that
-// another program holds (a download). A command that arrives then (posted, or chosen from a
+// The waits let waiting messages run: the PS/2 wait, and the wait for a USB keypad or port
+// access that another program holds (a download, another utility's command). A command that arrives then (posted, or chosen from a
 // new menu) runs after the running one, in order of arrival, never between its bytes; "Exit"
 // ends the program once the running command is done, and what waits is dropped. Nothing is
 // shown while the keypad is held.
@@ -418,12 +421,14 @@ TEST_F(TrayForm, CommandsArrivingDuringAWaitRunAfterTheRunningOne)
         {"Exit chosen", 6, "Exit", &TMainForm::mnuGetVersion, {"0xe4", "0x03"},
          {"Open/activate \"Notepad.exe\" then press a keypad key.\r\n" + Note}, true},
         {"USB keypad held elsewhere", 5, "Flash the LED", &TMainForm::mnuTurnLEDOff,
-         {"0xe4", "0x04", "0xe4", "0x05", "0xe4", "0x06"}, {}, false, true},
+         {"0xe4", "0x04", "0xe4", "0x05", "0xe4", "0x06"}, {}, false, THeld::UsbKeypad},
+        {"port access held elsewhere", 5, "Flash the LED", &TMainForm::mnuTurnLEDOff,
+         {"0xe4", "0x04", "0xe4", "0x05", "0xe4", "0x06"}, {}, false, THeld::PortAccess},
     };
     for (const TWaitRow& row : rows) {
         SCOPED_TRACE(row.Name);
         Application.Initialize();
-        Keypad.SetDevices(row.UsbHeld ? "16c0 0607\n" : "");
+        Keypad.SetDevices(row.Held == THeld::UsbKeypad ? "16c0 0607\n" : "");
         std::remove(Keypad.LogFile().c_str());
         std::remove((Windows.Path() + "/SYSTEM32/DRIVERS/PORTACC.LOG").c_str());
         Windows.WriteDriverFile("driver virtual-keyboard-controller\nstatus 0x01 3\n");
@@ -438,8 +443,10 @@ TEST_F(TrayForm, CommandsArrivingDuringAWaitRunAfterTheRunningOne)
         // Another program's hold, let go once the menu has been used.
         int holder = -1;
         QTimer release;
-        if (row.UsbHeld) {
-            holder = open(Keypad.DevicePath(0).c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0644);
+        if (row.Held != THeld::Nothing) {
+            holder = row.Held == THeld::UsbKeypad
+                         ? open(Keypad.DevicePath(0).c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0644)
+                         : open((Windows.Path() + "/SYSTEM32/DRIVERS/PORTACC.LCK").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
             ASSERT_EQ(flock(holder, LOCK_EX), 0);
             // Let go after some 10 s in any case: a wait that ran no messages fails, not hangs.
             QObject::connect(&release, &QTimer::timeout, [&, ticks = 0]() mutable {
@@ -454,7 +461,7 @@ TEST_F(TrayForm, CommandsArrivingDuringAWaitRunAfterTheRunningOne)
 
         EXPECT_EQ(seen.Entries.size(), 9u) << "the menu did not open during the wait";
         Lines writes = DataPortWrites();
-        if (row.UsbHeld) {
+        if (row.Held == THeld::UsbKeypad) {
             EXPECT_TRUE(writes.empty());
             writes.clear();
             char hex[8];

@@ -9,9 +9,20 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <chrono>
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -164,11 +175,16 @@ protected:
     }
     std::vector<std::pair<uint32_t, size_t>> Paused;
     int Pumped = 0;
+    std::function<void()> OnPump; // what the waiting messages do
 
 private:
     static inline Ps2TransportTest* gTest = nullptr;
     static void Pause(uint32_t Ms) { gTest->Paused.push_back({Ms, gTest->Windows.PortLog().size()}); }
-    static void Pump() { ++gTest->Pumped; }
+    static void Pump()
+    {
+        ++gTest->Pumped;
+        if (gTest->OnPump) gTest->OnPump();
+    }
 };
 
 const Lines Closing = {"pause 100", "pause 100", "pause 100", "pause 100", "pause 100"};
@@ -227,6 +243,85 @@ TEST_F(Ps2TransportTest, PollLimitEndsTheWaitAtTheMillionthRead)
     std::vector<uint32_t> pauses;
     for (auto& p : Paused) pauses.push_back(p.first);
     EXPECT_EQ(pauses, (std::vector<uint32_t>{10, 10, 10, 100, 100, 100, 100, 100}));
+}
+
+// Whether process Pid has the file at Path open.
+bool HasOpen(pid_t Pid, const std::string& Path)
+{
+    struct stat file {};
+    if (::stat(Path.c_str(), &file) != 0) return false;
+    const std::string fds = "/proc/" + std::to_string(Pid) + "/fd";
+    std::error_code error;
+    for (const auto& fd : std::filesystem::directory_iterator(fds, error)) {
+        struct stat open {};
+        if (::stat(fd.path().c_str(), &open) == 0 && open.st_dev == file.st_dev && open.st_ino == file.st_ino) return true;
+    }
+    return false;
+}
+
+// Another utility's command (a process of its own), sent while this one's holds the byte
+// back: its port access waits for this one's to close, then opens as from nothing (this
+// one's closing removed the service it had installed), and its command follows whole.
+TEST_F(Ps2TransportTest, AnotherUtilitysCommandWaitsUntilPortAccessIsClosedThenSendsWhole)
+{
+    const std::string probe = BinaryDir() + "/tests/guest/tray_command_probe";
+    if (::access(probe.c_str(), X_OK) != 0) GTEST_SKIP() << "built without the tray's command probe";
+    if (!PrivateWindowsFolderWorks()) GTEST_SKIP() << "no user and mount namespaces here";
+    Describe("status 0x01 1\n");
+    SetSleepSeam(nullptr); // the pauses a user would wait through, for the figure
+    const std::string out = Keypad.Dir.File("second.out");
+    pid_t second = -1;
+    bool waiting = false;
+    std::chrono::system_clock::time_point seen;
+    OnPump = [&] {
+        if (second != -1) return;
+        const std::vector<std::string> command = Windows.Command({probe, "--ps2", "06"});
+        second = ::fork();
+        if (second == 0) {
+            ::setenv("LD_LIBRARY_PATH", VirtualLibraryDir("virtualhid").c_str(), 1);
+            if (!std::freopen(out.c_str(), "w", stdout)) ::_exit(126);
+            std::vector<char*> argv;
+            for (const std::string& a : command) argv.push_back(const_cast<char*>(a.c_str()));
+            argv.push_back(nullptr);
+            ::execvp(argv[0], argv.data());
+            ::_exit(127);
+        }
+        // The device's lock file open in it while this process holds the lock: it waits.
+        const std::string lock = Windows.Path() + "/SYSTEM32/DRIVERS/PORTACC.LCK";
+        siginfo_t ended{};
+        for (int i = 0; i < 6000 && !waiting && ::waitid(P_PID, second, &ended, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+                        ended.si_pid == 0;
+             ++i) {
+            waiting = HasOpen(second, lock);
+            if (!waiting) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        seen = std::chrono::system_clock::now();
+    };
+    EXPECT_TRUE(SendKeypadCommand(kcLEDOn));
+    ASSERT_GT(second, 0);
+    EXPECT_TRUE(waiting) << "the second command ended without waiting";
+    int status = -1;
+    bool ended = false;
+    for (int i = 0; i < 6000 && !(ended = ::waitpid(second, &status, WNOHANG) == second); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    if (!ended) {
+        ::kill(second, SIGKILL);
+        ::waitpid(second, &status, 0);
+    }
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << ReadFileText(out);
+    EXPECT_EQ(ReadFileText(out), "command 06 1\n");
+
+    const Lines whole = {"in 0x64 0x01", "in 0x64 0x00", "out 0x60 0xe4", "in 0x64 0x00"};
+    EXPECT_EQ(Windows.PortLog(), Concat(Concat(whole, {"out 0x60 0x05"}), Concat(whole, {"out 0x60 0x06"})));
+    EXPECT_EQ(Windows.ServiceDatabase().find("PORTACC"), std::string::npos) << "a service was left behind";
+    // From its wait seen to its first status read (the log's sixth line), by the log's clock.
+    std::istringstream log(ReadFileText(Windows.Path() + "/SYSTEM32/DRIVERS/PORTACC.LOG"));
+    std::string line;
+    for (int i = 0; i < 6 && std::getline(log, line);) ++i;
+    const auto seenMs = std::chrono::duration_cast<std::chrono::milliseconds>(seen.time_since_epoch()).count();
+    if (waiting && Windows.PortLog().size() == 10)
+        std::printf("[ figures  ] the second command waited %.2f s for port access\n",
+                    (std::atoll(line.c_str()) - seenMs) / 1000.0);
 }
 
 TEST_F(Ps2TransportTest, UsbKeypadOrNoPortAccessLeavesThePortsAlone)
