@@ -275,6 +275,7 @@ private:
     int SaveChangesQuestion();
     void WriteDefinition(const std::string& FileName);
     void ShowLevelColourAndMode();
+    // The builders the constructor runs (Unit1Create.cpp).
     void CreateToolBar();
     void CreateKeypadPanel();
     void CreateMacroPage();
