@@ -75,7 +75,7 @@ TKeypadOutputReport KeypadOutputReport(Byte Carried)
     return {0x00, Carried, Carried, Carried};
 }
 
-bool SendDeviceByte(Byte B)
+TFailed SendDeviceByte(Byte B)
 {
     if (Wanted(OutputReportKeypad)) {
         TKeypadOutputReport report = KeypadOutputReport(B);

@@ -34,8 +34,7 @@ void SelectDeviceIds(Byte Profile);
 // another program holds it (a download), that byte waits, running the waiting window messages.
 bool FindKeypadDevice();
 void CloseKeypadDevice();
-// True = failed.
-bool SendDeviceByte(Byte B);
+TFailed SendDeviceByte(Byte B);
 // While another program has the port driver's device open (its own command), opening waits
 // for it to close it, running the waiting window messages, and then opens as if it had never
 // been open (starting the driver's service itself where the other's closing stopped it).

@@ -39,7 +39,7 @@ void SelectDeviceIds(Byte Profile)
     WantedProductId = Profile == kpFeatureReport ? KeypadProductId : 0;
 }
 
-bool LoadHidApi()
+TFailed LoadHidApi()
 {
     if (HidApiLoaded) return false;
     HidModule = LoadLibraryA("HID.DLL");
@@ -92,7 +92,7 @@ bool FindKeypadDevice()
     return KeypadHandle != nullptr;
 }
 
-bool SendFeatureByte(Byte B)
+TFailed SendFeatureByte(Byte B)
 {
     if (WantedVendorId != KeypadVendorId || WantedProductId != KeypadProductId) return false;
     TKeypadFeatureReport report = KeypadFeatureReport(B);

@@ -8,7 +8,8 @@
 #include <array>
 #include <cstdint>
 
-// The identities looked for; any other selector looks for vendor and product 0.
+// The one profile the loader selects and the ids it then wants. Any other profile wants vendor
+// and product 0, which no keypad has, and SendFeatureByte then sends nothing.
 constexpr Byte kpFeatureReport = 1;
 constexpr uint16_t KeypadVendorId = 0x16C0;
 constexpr uint16_t KeypadProductId = 0x0607;
@@ -19,19 +20,19 @@ extern uint16_t WantedVendorId;
 extern uint16_t WantedProductId;
 
 void SelectDeviceIds(Byte Profile);
-// True = failed: a library or one of the eight entry points is missing (libraries loaded so
+// Failed when a library or one of the eight entry points is missing (libraries loaded so
 // far are freed again). Returns false at once when already bound.
-bool LoadHidApi();
+TFailed LoadHidApi();
 void UnloadHidApi();
 // True when the first present interface with the wanted ids is open in KeypadHandle. Binds
 // the libraries first when needed; a missing library counts as no keypad. The search never
 // writes outside a detail block it allocated: an interface whose detail cannot be had whole
 // is passed over.
 bool FindKeypadDevice();
-// True = failed. Sends one byte (nothing, and false, unless the keypad's ids are wanted),
+// Sends one byte (nothing, and false, unless the keypad's ids are wanted),
 // then pauses 10 ms whatever the result. The first byte takes the keypad for this program
 // until CloseKeypadDevice, waiting while another program (a second loader, the tray utility)
 // holds it, so two streams never interleave.
-bool SendFeatureByte(Byte B);
+TFailed SendFeatureByte(Byte B);
 // Closes the device and unbinds the libraries; runs once per download.
 void CloseKeypadDevice();

@@ -6,6 +6,8 @@
 #include <cstdint>
 
 using Byte = uint8_t;
+// What a sender (or the loader's binding of the HID libraries) returns: true when it failed.
+using TFailed = bool;
 
 constexpr Byte CommandIntroducer = 0xE4;
 enum TKeypadCommand : Byte {

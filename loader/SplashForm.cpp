@@ -191,7 +191,7 @@ void TForm2::FormCreate()
     } runEnd{FRunning};
     SetText(Label6, std::string("Keyburn591 - Version ") + VersionText);
     if (FParams.size() > 1) {
-        // The editor passes the path unquoted: blanks in it split it into arguments.
+        // A path given unquoted arrives split at its blanks (the editor quotes the one it passes).
         FPath = FParams[1];
         for (size_t k = 2; k < FParams.size(); ++k) FPath += " " + FParams[k];
     } else {
@@ -239,7 +239,7 @@ void TForm2::FormCreate()
     FSucceeded = true;
 }
 
-bool TForm2::SendKeypadByte(Byte B)
+TFailed TForm2::SendKeypadByte(Byte B)
 {
     if (SendFeatureByte(B)) {
         SetText(Label2, "Keypad send timeout!");

@@ -54,8 +54,8 @@ public:
 
     void FormCreate();
     void FormClose(TCloseAction& Action);
-    // True = the download must stop (the failure is shown and the device closed).
-    bool SendKeypadByte(Byte B);
+    // On failure the download must stop: the failure is shown and the device closed.
+    TFailed SendKeypadByte(Byte B);
 
 protected:
     void closeEvent(QCloseEvent* Event) override;

@@ -51,9 +51,7 @@ TPortAccess::TPortAccess(TComponent* AOwner) : TComponent(AOwner)
 TPortAccess::~TPortAccess()
 {
     CloseAccess();
-    Sleep(100);
-    Sleep(100);
-    Sleep(100);
+    for (int i = 0; i < 3; ++i) Sleep(100); // 0.3 s for a driver service stopped or deleted just now to unload
 }
 
 void TPortAccess::ResetPortState()

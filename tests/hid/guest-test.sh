@@ -40,7 +40,7 @@ keypads_gone() {
   n=0; while [ "$(hidraw_count)" -gt 0 ] && [ $n -lt 100 ]; do sleep 0.1; n=$((n + 1)); done
 }
 uptime_s() { cut -d" " -f1 /proc/uptime; }
-# keyburn NAME: the loader on the definition, its path unquoted as the editor passes it.
+# keyburn NAME: the loader on the definition, its path given unquoted (split at its blank).
 keyburn() {
   t0=$(uptime_s)
   LD_PRELOAD=/lib/quill/liblabel_trace.so /bin/Keyburn591 /tmp/guest keypad.ckd 2>>$r/$1.out

@@ -270,7 +270,7 @@ TEST_F(ProgramTest, ReadmeExamplesNameDefinitionsThatExist)
         }
     }
     ASSERT_FALSE(named.empty());
-    // Unquoted, as the editor passes it: split at its blank.
+    // Given unquoted: split at its blank.
     TRun run = RunLoader({source + "/examples/my", "keypad.ckd"}, {Library()});
     EXPECT_EQ(run.ExitStatus, 0);
     EXPECT_FALSE(Keypad.Reports().empty());

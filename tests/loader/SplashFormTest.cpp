@@ -92,7 +92,7 @@ protected:
 TEST_F(SplashFormTest, DownloadsAnEmptyDefinitionWithPacingAndProgress)
 {
     const std::string path = Definition("my keypad.ckd", "[GLOBAL_PARAMETERS]\nDownload_Delay=0\n");
-    // The editor passes the path unquoted, so blanks split it.
+    // A path given unquoted arrives split at its blanks.
     std::string dir = Files.Path() + "/my", rest = "keypad.ckd";
     TForm2 form({"/opt/quill/Keyburn591", dir, rest});
     EXPECT_TRUE(form.Succeeded());
