@@ -2,9 +2,9 @@
 // reaches these functions through GetProcAddress; each fails (false, nothing sent) while the
 // hidapi function it stands on is not bound.
 #pragma once
-#include <cstdint>
+#include "Handles.h"
 
-using HANDLE = void*;
+#include <cstdint>
 
 struct GUID {
     uint32_t Data1;

@@ -1,8 +1,8 @@
 #include "Services.h"
 
 #include "Files.h"
-#include "Kernel.h"
 #include "KernelDrivers.h"
+#include "LastError.h"
 #include "ServiceDatabase.h"
 
 #include <sys/file.h>
