@@ -1,3 +1,7 @@
+// platform_ports stands in for the system's kernel side as the port I/O component meets it:
+// the version, the service manager and its database, kernel drivers' devices with the two
+// port drivers behind them, and the processor's port instructions. It uses platform_core.
+//
 // The system's version, its Windows folder as a fixed-size text, and the devices of kernel
 // drivers ("\\.\NAME") with their I/O control requests. The thread's last error, which these
 // calls set, is the layer's own (LastError.h).
