@@ -3,18 +3,10 @@
 // file of the system.
 #pragma once
 #include "DeviceWait.h"
+#include "Handles.h"
 
 #include <cstdint>
 #include <string>
-
-using HANDLE = void*;
-inline HANDLE const INVALID_HANDLE_VALUE = reinterpret_cast<HANDLE>(-1);
-
-constexpr uint32_t GENERIC_READ = 0x80000000;
-constexpr uint32_t GENERIC_WRITE = 0x40000000;
-constexpr uint32_t FILE_SHARE_READ = 0x01;
-constexpr uint32_t FILE_SHARE_WRITE = 0x02;
-constexpr uint32_t OPEN_EXISTING = 3;
 
 // Opens an existing file or device. A HID device path opens with the access asked: access 0
 // is enough for the attributes and feature reports, as on the platform; reading or writing

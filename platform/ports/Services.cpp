@@ -1,20 +1,15 @@
 #include "Services.h"
 
 #include "Files.h"
-#include "Kernel.h"
 #include "KernelDrivers.h"
+#include "LastError.h"
 #include "ServiceDatabase.h"
 
-#include <sys/file.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
-#include <cerrno>
-#include <chrono>
 #include <memory>
 #include <set>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -32,107 +27,11 @@ constexpr uint32_t kServiceQueryAccess = 0x0001 | 0x0004 | 0x0008 | 0x0080;
 std::set<TScObject*> gObjects;
 std::optional<bool> gAdministrator;
 
-std::string Upper(std::string S)
-{
-    for (char& c : S) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return S;
-}
-
 bool Fail(uint32_t Error)
 {
     SetLastError(Error);
     return false;
 }
-
-// How long a change waits for another to end. Changes take milliseconds and only the layer's
-// own privileged runs can hold the lock, so a wait this long means one of them is stuck.
-constexpr auto kLockWait = std::chrono::seconds(2);
-
-enum class TUse { Read, Change };
-
-// The database as read on construction; Save() writes it whole. A change holds the lock file
-// beside it, which only the service manager's users (root) may open, from its read to its
-// save, so no change is lost to another; a read needs no lock, since a save replaces the file
-// all at once. A folder or database that others could plant or replace in is refused: it
-// would let them choose what a privileged run reads and where it writes.
-class TDatabase {
-public:
-    explicit TDatabase(TUse Use) : FPath(GetWindowsDirectoryA() + "/SERVICES.INI"), FUse(Use)
-    {
-        if (!LayerFileTrusted(FPath)) {
-            FError = ERROR_ACCESS_DENIED;
-            return;
-        }
-        if (Use == TUse::Change && !Lock()) return;
-        std::string text;
-        // A handful of services fit in a few hundred bytes: anything far larger is damaged.
-        const auto read = FileSystem().ReadWholeFile(FPath, text, 1 << 20, TLinks::Refuse);
-        if (read == TFileSystem::TReadResult::Read) FServices = ReadServiceDatabase(text);
-        // A database that is there but could not be read is never replaced: that would drop
-        // every service it holds.
-        if (read == TFileSystem::TReadResult::Failed) FError = ERROR_ACCESS_DENIED;
-    }
-    ~TDatabase()
-    {
-        if (FLock >= 0) ::close(FLock);
-    }
-    TDatabase(const TDatabase&) = delete;
-    TDatabase& operator=(const TDatabase&) = delete;
-
-    // False, with the last error set, when the database is refused or its lock was not had.
-    bool Ready() const
-    {
-        if (FError != ERROR_SUCCESS) SetLastError(FError);
-        return FError == ERROR_SUCCESS;
-    }
-
-    TService* Find(const std::string& Name)
-    {
-        auto it = std::find_if(FServices.begin(), FServices.end(),
-                               [&](const TService& s) { return Upper(s.Name) == Upper(Name); });
-        return it == FServices.end() ? nullptr : &*it;
-    }
-    void Add(TService S) { FServices.push_back(std::move(S)); }
-    void Remove(const std::string& Name)
-    {
-        std::erase_if(FServices, [&](const TService& s) { return Upper(s.Name) == Upper(Name); });
-    }
-    const std::vector<TService>& Services() const { return FServices; }
-
-    // False, with the last error set, when the file cannot be replaced.
-    bool Save()
-    {
-        if (!Ready()) return false;
-        if (FUse != TUse::Change) return Fail(ERROR_ACCESS_DENIED);
-        // Each writer clears what writers killed before their rename left beside the file.
-        RemoveStaleTemporaryFiles(GetWindowsDirectoryA());
-        if (FileSystem().ReplaceWholeFile(FPath, WriteServiceDatabase(FServices), TLinks::Refuse)) return true;
-        return Fail(ERROR_ACCESS_DENIED);
-    }
-
-private:
-    // Waits at most kLockWait, then fails as the platform's locked database does.
-    bool Lock()
-    {
-        FLock = OpenLayerLock(GetWindowsDirectoryA() + "/SERVICES.LCK");
-        const auto deadline = std::chrono::steady_clock::now() + kLockWait;
-        while (FError == ERROR_SUCCESS && (FLock < 0 || ::flock(FLock, LOCK_EX | LOCK_NB) != 0)) {
-            if (FLock < 0 || (errno != EWOULDBLOCK && errno != EINTR))
-                FError = ERROR_ACCESS_DENIED;
-            else if (std::chrono::steady_clock::now() >= deadline)
-                FError = ERROR_SERVICE_DATABASE_LOCKED;
-            else
-                std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        return FError == ERROR_SUCCESS;
-    }
-
-    std::string FPath;
-    TUse FUse;
-    uint32_t FError = ERROR_SUCCESS;
-    int FLock = -1;
-    std::vector<TService> FServices;
-};
 
 bool IsAdministrator()
 {
@@ -157,12 +56,12 @@ SC_HANDLE Keep(TScObject Object)
 bool NamedByHandle(const std::string& Service)
 {
     return std::any_of(gObjects.begin(), gObjects.end(),
-                       [&](const TScObject* o) { return !o->Manager && Upper(o->Service) == Upper(Service); });
+                       [&](const TScObject* o) { return !o->Manager && SameServiceName(o->Service, Service); });
 }
 
 // The service of a handle as the database has it now; null when the handle is not a
 // service's (6), was not opened with the Right asked (5) or the service has gone (1060).
-TService* ServiceOf(TDatabase& Db, SC_HANDLE Service, uint32_t Right)
+TService* ServiceOf(TServiceDatabase& Db, SC_HANDLE Service, uint32_t Right)
 {
     const TScObject* handle = ObjectOf(Service, false);
     if (!handle || !Db.Ready()) return nullptr;
@@ -229,7 +128,7 @@ SC_HANDLE CreateServiceA(SC_HANDLE SCManager, const char* ServiceName, const cha
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
-    TDatabase db(TUse::Change);
+    TServiceDatabase db(TServiceDatabase::TUse::Change);
     if (!db.Ready()) return nullptr;
     if (TService* s = db.Find(ServiceName)) {
         SetLastError(s->DeletePending ? ERROR_SERVICE_MARKED_FOR_DELETE : ERROR_SERVICE_EXISTS);
@@ -250,7 +149,7 @@ SC_HANDLE OpenServiceA(SC_HANDLE SCManager, const char* ServiceName, uint32_t De
         SetLastError(ERROR_ACCESS_DENIED);
         return nullptr;
     }
-    TDatabase db(TUse::Read);
+    TServiceDatabase db(TServiceDatabase::TUse::Read);
     if (!db.Ready()) return nullptr;
     const TService* s = db.Find(Text(ServiceName));
     if (!s) {
@@ -262,7 +161,7 @@ SC_HANDLE OpenServiceA(SC_HANDLE SCManager, const char* ServiceName, uint32_t De
 
 bool StartServiceA(SC_HANDLE Service, uint32_t /*NumServiceArgs*/, const char** /*ServiceArgVectors*/)
 {
-    TDatabase db(TUse::Change);
+    TServiceDatabase db(TServiceDatabase::TUse::Change);
     TService* s = ServiceOf(db, Service, SERVICE_START);
     if (!s) return false;
     if (s->DeletePending) return Fail(ERROR_SERVICE_MARKED_FOR_DELETE);
@@ -275,7 +174,7 @@ bool StartServiceA(SC_HANDLE Service, uint32_t /*NumServiceArgs*/, const char** 
 
 bool ControlService(SC_HANDLE Service, uint32_t Control, SERVICE_STATUS* Status)
 {
-    TDatabase db(TUse::Change);
+    TServiceDatabase db(TServiceDatabase::TUse::Change);
     TService* s = ServiceOf(db, Service, SERVICE_STOP);
     if (!s) return false;
     if (Control != SERVICE_CONTROL_STOP) return Fail(ERROR_INVALID_PARAMETER);
@@ -288,7 +187,7 @@ bool ControlService(SC_HANDLE Service, uint32_t Control, SERVICE_STATUS* Status)
 
 bool DeleteService(SC_HANDLE Service)
 {
-    TDatabase db(TUse::Change);
+    TServiceDatabase db(TServiceDatabase::TUse::Change);
     TService* s = ServiceOf(db, Service, DELETE);
     if (!s) return false;
     if (s->DeletePending) return Fail(ERROR_SERVICE_MARKED_FOR_DELETE);
@@ -306,13 +205,13 @@ bool CloseServiceHandle(SC_HANDLE Object)
     std::unique_ptr<TScObject> owned(o);
     gObjects.erase(o);
     if (o->Manager || NamedByHandle(o->Service)) return true;
-    const auto goes = [&](TDatabase& Db) {
+    const auto goes = [&](TServiceDatabase& Db) {
         const TService* s = Db.Find(o->Service);
         return s && s->DeletePending && s->State == SERVICE_STOPPED;
     };
     // Looked at first without the lock: most closings change nothing.
-    if (TDatabase look(TUse::Read); !goes(look)) return true;
-    TDatabase db(TUse::Change);
+    if (TServiceDatabase look(TServiceDatabase::TUse::Read); !goes(look)) return true;
+    TServiceDatabase db(TServiceDatabase::TUse::Change);
     if (goes(db)) {
         db.Remove(o->Service);
         db.Save();
@@ -322,13 +221,13 @@ bool CloseServiceHandle(SC_HANDLE Object)
 
 std::string RunningDriverOfDevice(const std::string& DeviceName)
 {
-    TDatabase db(TUse::Read);
+    TServiceDatabase db(TServiceDatabase::TUse::Read);
     for (const TService& s : db.Services()) {
         if (s.Type != SERVICE_KERNEL_DRIVER || s.State != SERVICE_RUNNING) continue;
         const auto slash = s.ImagePath.find_last_of('/');
         std::string stem = s.ImagePath.substr(slash == std::string::npos ? 0 : slash + 1);
         stem = stem.substr(0, stem.find('.'));
-        if (Upper(stem) == Upper(DeviceName)) return ResolveProfilePath(s.ImagePath);
+        if (SameServiceName(stem, DeviceName)) return ResolveProfilePath(s.ImagePath);
     }
     return "";
 }

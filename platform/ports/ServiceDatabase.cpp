@@ -1,9 +1,19 @@
 #include "ServiceDatabase.h"
 
+#include "Files.h"
+#include "LastError.h"
 #include "Services.h"
 
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <chrono>
 #include <optional>
 #include <sstream>
+#include <thread>
 
 namespace {
 
@@ -28,6 +38,16 @@ struct TBlock {
 };
 
 constexpr unsigned kAllKeys = 0x7F;
+
+// How long a change waits for another to end. Changes take milliseconds and only the layer's
+// own privileged runs can hold the lock, so a wait this long means one of them is stuck.
+constexpr auto kLockWait = std::chrono::seconds(2);
+
+std::string Upper(std::string S)
+{
+    for (char& c : S) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return S;
+}
 
 void Take(TBlock& Block, const std::string& Key, const std::string& Value)
 {
@@ -96,4 +116,77 @@ std::string WriteServiceDatabase(const std::vector<TService>& Services)
             << "\nErrorControl=" << s.ErrorControl << "\nImagePath=" << s.ImagePath << "\nState=" << s.State
             << "\nDeletePending=" << (s.DeletePending ? 1 : 0) << "\n\n";
     return out.str();
+}
+
+bool SameServiceName(const std::string& A, const std::string& B)
+{
+    return Upper(A) == Upper(B);
+}
+
+TServiceDatabase::TServiceDatabase(TUse Use)
+    : FPath(GetWindowsDirectoryA() + "/SERVICES.INI"), FUse(Use), FError(ERROR_SUCCESS)
+{
+    if (!LayerFileTrusted(FPath)) {
+        FError = ERROR_ACCESS_DENIED;
+        return;
+    }
+    if (Use == TUse::Change && !Lock()) return;
+    std::string text;
+    // A handful of services fit in a few hundred bytes: anything far larger is damaged.
+    const auto read = FileSystem().ReadWholeFile(FPath, text, 1 << 20, TLinks::Refuse);
+    if (read == TFileSystem::TReadResult::Read) FServices = ReadServiceDatabase(text);
+    // A database that is there but could not be read is never replaced: that would drop
+    // every service it holds.
+    if (read == TFileSystem::TReadResult::Failed) FError = ERROR_ACCESS_DENIED;
+}
+
+TServiceDatabase::~TServiceDatabase()
+{
+    if (FLock >= 0) ::close(FLock);
+}
+
+bool TServiceDatabase::Ready() const
+{
+    if (FError != ERROR_SUCCESS) SetLastError(FError);
+    return FError == ERROR_SUCCESS;
+}
+
+TService* TServiceDatabase::Find(const std::string& Name)
+{
+    auto it = std::find_if(FServices.begin(), FServices.end(),
+                           [&](const TService& s) { return SameServiceName(s.Name, Name); });
+    return it == FServices.end() ? nullptr : &*it;
+}
+
+void TServiceDatabase::Remove(const std::string& Name)
+{
+    std::erase_if(FServices, [&](const TService& s) { return SameServiceName(s.Name, Name); });
+}
+
+bool TServiceDatabase::Save()
+{
+    if (!Ready()) return false;
+    if (FUse == TUse::Change) {
+        // Each writer clears what writers killed before their rename left beside the file.
+        RemoveStaleTemporaryFiles(GetWindowsDirectoryA());
+        if (FileSystem().ReplaceWholeFile(FPath, WriteServiceDatabase(FServices), TLinks::Refuse)) return true;
+    }
+    SetLastError(ERROR_ACCESS_DENIED);
+    return false;
+}
+
+// Waits at most kLockWait, then fails with 1055.
+bool TServiceDatabase::Lock()
+{
+    FLock = OpenLayerLock(GetWindowsDirectoryA() + "/SERVICES.LCK");
+    const auto deadline = std::chrono::steady_clock::now() + kLockWait;
+    while (FError == ERROR_SUCCESS && (FLock < 0 || ::flock(FLock, LOCK_EX | LOCK_NB) != 0)) {
+        if (FLock < 0 || (errno != EWOULDBLOCK && errno != EINTR))
+            FError = ERROR_ACCESS_DENIED;
+        else if (std::chrono::steady_clock::now() >= deadline)
+            FError = ERROR_SERVICE_DATABASE_LOCKED;
+        else
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return FError == ERROR_SUCCESS;
 }

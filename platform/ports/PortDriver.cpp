@@ -1,6 +1,6 @@
 #include "PortDriver.h"
 
-#include "Kernel.h"
+#include "LastError.h"
 
 #include <sys/mman.h>
 #include <unistd.h>

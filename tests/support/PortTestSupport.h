@@ -2,6 +2,7 @@
 // keyboard controller, every driver request as the driver saw it, the pauses, the processor's
 // port instructions and the administrator rule.
 #pragma once
+#include "Devices.h"
 #include "Kernel.h"
 #include "KernelDrivers.h"
 #include "PortIo.h"

@@ -1,7 +1,7 @@
 #include "KernelDrivers.h"
 
 #include "Files.h"
-#include "Kernel.h"
+#include "LastError.h"
 #include "LinuxPortDriver.h"
 #include "VirtualController.h"
 

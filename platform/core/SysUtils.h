@@ -1,3 +1,8 @@
+// platform_core stands in for the parts of the platform and its class library that need no
+// widgets and no devices: run-time helpers and errors, files and INI files, the last error and
+// handles, classes and forms without widgets, the dialog and message seams, the shell, the
+// program's own folder and the version resource. It uses nothing else of the layer.
+//
 // The class library's error type and the few run-time helpers the programs use.
 #pragma once
 #include <cstdint>

@@ -1,7 +1,7 @@
 #include "VirtualController.h"
 
 #include "Files.h"
-#include "Kernel.h"
+#include "LastError.h"
 
 #include <fcntl.h>
 #include <unistd.h>

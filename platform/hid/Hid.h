@@ -1,10 +1,14 @@
+// platform_devices stands in for the platform's device access: binding libraries at run time,
+// the HID class, the SetupAPI device enumeration, and file and device handles with the thread's
+// pause. It uses platform_core, and platform_ports for the devices of kernel drivers.
+//
 // The HID class interface, over the HID library bound by LoadLibraryA("HID.DLL"). A program
 // reaches these functions through GetProcAddress; each fails (false, nothing sent) while the
 // hidapi function it stands on is not bound.
 #pragma once
-#include <cstdint>
+#include "Handles.h"
 
-using HANDLE = void*;
+#include <cstdint>
 
 struct GUID {
     uint32_t Data1;

@@ -1,3 +1,6 @@
+// platform_qt stands in for the platform's windowing side over Qt: dialogs, the application,
+// the message loop, menus, the notification area and the desktop (X11). It uses platform_core.
+//
 // The Qt application as the programs make it: the command line Qt is given, what happens when
 // there is no display to show windows on, and the font of their windows.
 #pragma once

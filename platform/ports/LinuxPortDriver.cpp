@@ -1,6 +1,6 @@
 #include "LinuxPortDriver.h"
 
-#include "Kernel.h"
+#include "LastError.h"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -1,5 +1,6 @@
 #include "Kernel.h"
 
+#include "DeviceWait.h"
 #include "Files.h"
 #include "KernelDrivers.h"
 #include "Services.h"
@@ -18,7 +19,6 @@
 
 namespace {
 
-thread_local uint32_t tLastError = ERROR_SUCCESS;
 std::optional<uint32_t> gVersion;
 
 // Windows XP's version word: major 5, minor 1, build 2600, NT family.
@@ -64,16 +64,6 @@ HANDLE Fail(uint32_t Error)
 }
 
 } // namespace
-
-uint32_t GetLastError()
-{
-    return tLastError;
-}
-
-void SetLastError(uint32_t Code)
-{
-    tLastError = Code;
-}
 
 uint32_t GetVersion()
 {

@@ -1,33 +1,20 @@
-// The system's version, its Windows folder as a fixed-size text, the thread's last error, and
-// the devices of kernel drivers ("\\.\NAME") with their I/O control requests.
+// platform_ports stands in for the system's kernel side as the port I/O component meets it:
+// the version, the service manager and its database, kernel drivers' devices with the two
+// port drivers behind them, and the processor's port instructions. It uses platform_core.
+//
+// The system's version, its Windows folder as a fixed-size text, and the devices of kernel
+// drivers ("\\.\NAME") with their I/O control requests. The thread's last error, which these
+// calls set, is the layer's own (LastError.h).
 #pragma once
-#include "Devices.h"
+#include "Handles.h"
+#include "LastError.h"
 
 #include <cstdint>
 #include <optional>
-
-// The last-error values this layer sets.
-constexpr uint32_t ERROR_SUCCESS = 0;
-constexpr uint32_t ERROR_INVALID_FUNCTION = 1;
-constexpr uint32_t ERROR_FILE_NOT_FOUND = 2;
-constexpr uint32_t ERROR_ACCESS_DENIED = 5;
-constexpr uint32_t ERROR_INVALID_HANDLE = 6;
-constexpr uint32_t ERROR_INVALID_PARAMETER = 87;
-constexpr uint32_t ERROR_INSUFFICIENT_BUFFER = 122;
-constexpr uint32_t ERROR_BAD_EXE_FORMAT = 193;
-constexpr uint32_t ERROR_SERVICE_DATABASE_LOCKED = 1055;
-constexpr uint32_t ERROR_SERVICE_ALREADY_RUNNING = 1056;
-constexpr uint32_t ERROR_SERVICE_DOES_NOT_EXIST = 1060;
-constexpr uint32_t ERROR_SERVICE_NOT_ACTIVE = 1062;
-constexpr uint32_t ERROR_SERVICE_MARKED_FOR_DELETE = 1072;
-constexpr uint32_t ERROR_SERVICE_EXISTS = 1073;
+#include <string>
 
 constexpr uint32_t FILE_ATTRIBUTE_NORMAL = 0x80;
 constexpr uint32_t FILE_FLAG_DELETE_ON_CLOSE = 0x04000000;
-
-// The calling thread's last error, as the last failing call of this layer left it.
-uint32_t GetLastError();
-void SetLastError(uint32_t Code);
 
 // The system's version word. Bit 31 clear: the NT family (this system always is); a test may
 // make it answer any value (std::nullopt restores the real one).
