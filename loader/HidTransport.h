@@ -3,16 +3,14 @@
 // per feature report. Free routines over module state, one device per process.
 #pragma once
 #include "Devices.h"
-#include "KeypadProtocol.h"
+#include "KeypadLink.h"
 
-#include <array>
 #include <cstdint>
 
-// The identities looked for; any other selector looks for vendor and product 0.
-constexpr Byte kpFeatureReport = 1;
-constexpr uint16_t KeypadVendorId = 0x16C0;
-constexpr uint16_t KeypadProductId = 0x0607;
+namespace loader {
 
+// The identity looked for is kpFeatureReport's; any other selector looks for vendor and
+// product 0.
 extern bool HidApiLoaded;
 extern HANDLE KeypadHandle;
 extern uint16_t WantedVendorId;
@@ -35,3 +33,5 @@ bool FindKeypadDevice();
 bool SendFeatureByte(Byte B);
 // Closes the device and unbinds the libraries; runs once per download.
 void CloseKeypadDevice();
+
+} // namespace loader

@@ -23,6 +23,8 @@
 
 #include <climits>
 
+namespace loader {
+
 namespace {
 
 const char* const VersionText = "5.50";
@@ -305,3 +307,5 @@ int WinMain(int argc, char** argv)
     });
     return succeeded ? 0 : 1;
 }
+
+} // namespace loader

@@ -15,6 +15,8 @@ class QFrame;
 class QLabel;
 class QProgressBar;
 
+namespace loader {
+
 enum TCloseAction { caNone, caHide, caFree, caMinimize };
 
 class TForm2 : public QWidget {
@@ -77,3 +79,5 @@ private:
 
 // The program's entry: runs the loader to its end. 0 after "Done!", 1 after any failure.
 int WinMain(int argc, char** argv);
+
+} // namespace loader

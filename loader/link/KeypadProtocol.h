@@ -7,6 +7,8 @@
 
 using Byte = uint8_t;
 
+namespace loader {
+
 constexpr Byte CommandIntroducer = 0xE4;
 enum TKeypadCommand : Byte {
     kcGlobalRecord = 0x01,
@@ -73,3 +75,5 @@ struct TDownloadKeyRecord {
     Byte Level2Count;
     Byte Level2Codes[Level2AreaSize];
 };
+
+} // namespace loader
