@@ -77,7 +77,4 @@ private:
     int32_t ProgressCounter = 0;
 };
 
-// The program's entry: runs the loader to its end. 0 after "Done!", 1 after any failure.
-int WinMain(int argc, char** argv);
-
 } // namespace loader
