@@ -9,8 +9,8 @@
 
 namespace loader {
 
-// The identity looked for is kpFeatureReport's; any other selector looks for vendor and
-// product 0.
+// The one profile the loader selects is kpFeatureReport (KeypadLink.h). Any other profile wants
+// vendor and product 0, which no keypad has, and SendFeatureByte then sends nothing.
 extern bool HidApiLoaded;
 extern HANDLE KeypadHandle;
 extern uint16_t WantedVendorId;
