@@ -18,6 +18,8 @@
 #include <chrono>
 #include <string>
 
+using namespace tray;
+
 namespace {
 
 constexpr int DeviceCount = 20;

@@ -11,6 +11,8 @@
 #include <chrono>
 #include <string>
 
+using namespace loader;
+
 namespace {
 
 std::string DefinitionText(bool Full, int Delay)

@@ -1,6 +1,5 @@
-// Keysmith591, the keypad definition editor: the start-up question while the settings file
-// is missing, then the main window and the Keypad Properties dialog, until the main window
-// closes.
+#include "Keysmith591.h"
+
 #include "Forms.h"
 #include "Params.h"
 #include "QtApplication.h"
@@ -12,14 +11,7 @@
 
 #include <memory>
 
-#ifdef QUILL_STARTUP_PROBE
-#include <QTimer>
-
-#include <cstdio>
-#include <ctime>
-#endif
-
-int main(int argc, char* argv[])
+int WinMain(int argc, char** argv)
 {
     // The first argument is a file the user named, whatever it holds; Qt sees none of them.
     SetCommandLine(std::vector<std::string>(argv + 1, argv + argc));
@@ -55,20 +47,6 @@ int main(int argc, char* argv[])
     app.setQuitOnLastWindowClosed(false);
     QObject::connect(&app, &QGuiApplication::lastWindowClosed, &app, [] { QCoreApplication::exit(0); });
     main->show();
-#ifdef QUILL_STARTUP_PROBE
-    // The probe build of the tests: once the main window is on the screen it says when (wall
-    // clock, ns), whether the start-up question is up, whether the window is laid out right
-    // to left, and its caption, and ends.
-    QTimer::singleShot(0, &app, [&] {
-        timespec now{};
-        clock_gettime(CLOCK_REALTIME, &now);
-        std::printf("%lld %d %d %s\n", static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec,
-                    startup && startup->isVisible() ? 1 : 0, main->layoutDirection() == Qt::RightToLeft ? 1 : 0,
-                    main->Caption().c_str());
-        std::fflush(stdout);
-        QCoreApplication::exit(0);
-    });
-#endif
     const int result = app.exec();
     frmParameters = nullptr;
     return result;

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+using namespace loader;
+
 namespace {
 
 // One level at Pos: its count, its codes and the closing 0x00; Pos is left after it.

@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <cstring>
 
+namespace tray {
+
 TMainForm* MainForm = nullptr;
 
 namespace {
@@ -72,7 +74,7 @@ TMainForm::TMainForm(TComponent* AOwner) : TForm(AOwner)
     // The form's stored values, applied as the form is loaded.
     KeyPort->SetLPTNumber(0);
     KeyPort->SetHardAccess(false);
-    ::KeyPort = KeyPort;
+    tray::KeyPort = KeyPort;
 
     FormCreate(this);
 }
@@ -82,7 +84,7 @@ TMainForm::~TMainForm()
     FormDestroy(this);
     // Neither the loop's hook, the transport nor the program block may reach a form that is gone.
     Application.OnMessage = nullptr;
-    if (::KeyPort == KeyPort) ::KeyPort = nullptr;
+    if (tray::KeyPort == KeyPort) tray::KeyPort = nullptr;
     if (MainForm == this) MainForm = nullptr;
 }
 
@@ -238,3 +240,5 @@ void TMainForm::GuideToVersionWindow()
     ShellExecuteA(reinterpret_cast<void*>(static_cast<uintptr_t>(Application.Handle())), "open", "Tapcheck.exe", "",
                   folder, SW_SHOWNORMAL);
 }
+
+} // namespace tray

@@ -10,6 +10,8 @@
 
 class TPortAccess;
 
+namespace tray {
+
 // Posted by another program to switch the LED: wParam CommandIntroducer, lParam kcLEDOff,
 // kcLEDOn or kcFlashLED.
 constexpr UINT WM_KEYPADCOMMAND = WM_APP + 0x591;
@@ -66,3 +68,5 @@ private:
 };
 
 extern TMainForm* MainForm;
+
+} // namespace tray

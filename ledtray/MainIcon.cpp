@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+namespace tray {
+
 namespace {
 
 // Transparent ('.') and fifteen colours of the classic 16-colour palette.
@@ -42,3 +44,5 @@ TIconImage MainIconImage()
         for (int x = 0; x < 16; ++x) image.Pixels.push_back(static_cast<uint8_t>(std::strchr(Keys, row[x]) - Keys));
     return image;
 }
+
+} // namespace tray

@@ -2,4 +2,8 @@
 #pragma once
 #include "Icons.h"
 
+namespace tray {
+
 TIconImage MainIconImage();
+
+} // namespace tray

@@ -13,6 +13,8 @@
 #include <cstdlib>
 #include <memory>
 
+namespace tray {
+
 int WinMain(int argc, char** argv)
 {
     // Other programs find the hidden window and post to it through the X11 desktop, so the
@@ -49,3 +51,5 @@ int WinMain(int argc, char** argv)
     });
     return 0;
 }
+
+} // namespace tray

@@ -2,5 +2,9 @@
 // run until "Exit".
 #pragma once
 
+namespace tray {
+
 // Its arguments are not used; returns 0 in every case.
 int WinMain(int argc, char** argv);
+
+} // namespace tray

@@ -2,5 +2,5 @@
 
 int main(int argc, char** argv)
 {
-    return WinMain(argc, argv);
+    return tray::WinMain(argc, argv);
 }

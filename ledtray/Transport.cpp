@@ -1,8 +1,9 @@
 #include "Transport.h"
 
 #include "Forms.h"
-#include "KeypadSearch.h"
 #include "PORT_32.h"
+
+namespace tray {
 
 uint16_t WantedVendorId = 0;
 uint16_t WantedProductId = 0;
@@ -11,28 +12,36 @@ TPortAccess* KeyPort = nullptr;
 
 namespace {
 
-struct TKeypadIdentity {
-    uint16_t VendorId;
-    uint16_t ProductId;
-};
-constexpr TKeypadIdentity OutputReportKeypad = {0x04B4, 0x0A0A};
-constexpr TKeypadIdentity FeatureReportKeypad = {0x16C0, 0x0607};
+// Output reports go through WriteFile, which needs the device open for writing; it takes the
+// byte whole or fails, with no pause.
+bool SendOutputReport(Byte B)
+{
+    TKeypadOutputReport report = KeypadOutputReport(B);
+    uint32_t written = 0;
+    const bool ok = WriteFile(KeypadHandle, report.data(), report.size(), &written, nullptr);
+    return !ok || written != report.size();
+}
+
+// Feature reports need no access at all, so a keypad the system holds for its keystrokes
+// still takes them.
+bool SendFeatureReportByte(Byte B)
+{
+    return !loader::SendFeatureReport(HidD_SetFeature, KeypadHandle, B);
+}
 
 // Controller status bits: a byte for the host is waiting (output buffer full), or the
 // controller has not yet taken the last byte written to it (input buffer full).
 constexpr Byte Ps2OutputBufferFull = 0x01;
 constexpr Byte Ps2InputBufferFull = 0x02;
 
-bool Wanted(const TKeypadIdentity& Identity)
+// The row of the wanted pair; a pair of no row (no other selector is made) is opened and sent
+// to as a feature-report keypad.
+const TKeypadProfileRow& WantedProfile()
 {
-    return WantedVendorId == Identity.VendorId && WantedProductId == Identity.ProductId;
-}
-
-// Output reports go through WriteFile, which needs the device open for writing; feature
-// reports need no access at all, so a keypad the system holds for its keystrokes still takes them.
-uint32_t WantedAccess()
-{
-    return Wanted(OutputReportKeypad) ? GENERIC_READ | GENERIC_WRITE : 0;
+    const TKeypadIdentity wanted{WantedVendorId, WantedProductId};
+    for (const TKeypadProfileRow& row : KeypadProfiles)
+        if (row.Identity == wanted) return row;
+    return KeypadProfiles.back();
 }
 
 // The keypad, or the port driver's device, may be another program's until it lets go (a
@@ -45,11 +54,16 @@ void WaitWithMessages()
 
 } // namespace
 
+const std::array<TKeypadProfileRow, 2> KeypadProfiles = {{
+    {kpOutputReport, {0x04B4, 0x0A0A}, GENERIC_READ | GENERIC_WRITE, SendOutputReport},
+    {kpFeatureReport, loader::FeatureReportKeypad, 0, SendFeatureReportByte},
+}};
+
 void SelectDeviceIds(Byte Profile)
 {
-    const TKeypadIdentity identity = Profile == kpOutputReport    ? OutputReportKeypad
-                                     : Profile == kpFeatureReport ? FeatureReportKeypad
-                                                                  : TKeypadIdentity{0, 0};
+    TKeypadIdentity identity{0, 0};
+    for (const TKeypadProfileRow& row : KeypadProfiles)
+        if (row.Selector == Profile) identity = row.Identity;
     WantedVendorId = identity.VendorId;
     WantedProductId = identity.ProductId;
 }
@@ -57,10 +71,10 @@ void SelectDeviceIds(Byte Profile)
 bool FindKeypadDevice()
 {
     WaitWithMessages();
-    KeypadHandle = SearchKeypadInterface({HidD_GetHidGuid, HidD_GetAttributes, SetupDiGetClassDevsA,
+    KeypadHandle = loader::SearchKeypadInterface({HidD_GetHidGuid, HidD_GetAttributes, SetupDiGetClassDevsA,
                                           SetupDiEnumDeviceInterfaces, SetupDiGetDeviceInterfaceDetailA,
                                           SetupDiDestroyDeviceInfoList},
-                                         WantedVendorId, WantedProductId, WantedAccess());
+                                         WantedVendorId, WantedProductId, WantedProfile().Access);
     return KeypadHandle != nullptr;
 }
 
@@ -77,16 +91,7 @@ TKeypadOutputReport KeypadOutputReport(Byte Carried)
 
 TFailed SendDeviceByte(Byte B)
 {
-    if (Wanted(OutputReportKeypad)) {
-        TKeypadOutputReport report = KeypadOutputReport(B);
-        uint32_t written = 0;
-        const bool ok = WriteFile(KeypadHandle, report.data(), report.size(), &written, nullptr);
-        return !ok || written != report.size();
-    }
-    TKeypadFeatureReport report = KeypadFeatureReport(B);
-    const bool sent = HidD_SetFeature(KeypadHandle, report.data(), report.size());
-    Sleep(10);
-    return !sent;
+    return WantedProfile().SendByte(B);
 }
 
 bool OpenKeyPort()
@@ -122,8 +127,8 @@ bool SendKeypadCommand(Byte Command)
 {
     // Every byte is sent whatever became of the one before; a byte that was not handed over
     // makes the command fail once its link is closed again.
-    for (Byte profile : {kpOutputReport, kpFeatureReport}) {
-        SelectDeviceIds(profile);
+    for (const TKeypadProfileRow& profile : KeypadProfiles) {
+        SelectDeviceIds(profile.Selector);
         if (!FindKeypadDevice()) continue;
         bool failed = SendDeviceByte(CommandIntroducer);
         failed |= SendDeviceByte(Command);
@@ -139,3 +144,5 @@ bool SendKeypadCommand(Byte Command)
     CloseKeyPort();
     return missed == 0;
 }
+
+} // namespace tray

@@ -4,15 +4,36 @@
 // over module state; nothing is read back from the keypad.
 #pragma once
 #include "Devices.h"
-#include "KeypadProtocol.h"
+#include "KeypadLink.h"
 
 #include <array>
 #include <cstdint>
 
 class TPortAccess;
 
+namespace tray {
+
+// The keypad link's names the tray speaks in.
+using loader::CommandIntroducer;
+using loader::kcFlashLED;
+using loader::kcGetVersion;
+using loader::kcLEDOff;
+using loader::kcLEDOn;
+using loader::kpFeatureReport;
+using loader::TKeypadIdentity;
+
 constexpr Byte kpOutputReport = 0;
-constexpr Byte kpFeatureReport = 1;
+
+// One row per KeypadProfile the tray tries, in the order it tries them: the selector, the
+// identity looked for, the access the device is opened with and how one byte is sent to it
+// (true = failed).
+struct TKeypadProfileRow {
+    Byte Selector;
+    TKeypadIdentity Identity;
+    uint32_t Access;
+    bool (*SendByte)(Byte B);
+};
+extern const std::array<TKeypadProfileRow, 2> KeypadProfiles;
 
 // One byte to a keypad of the output-report identity: report id 0x00, then the byte three times.
 using TKeypadOutputReport = std::array<Byte, 4>;
@@ -47,3 +68,5 @@ int32_t SendPs2Byte(Byte B);
 // True when a link was reached and both bytes were handed to it; false when no link was
 // reached (nothing sent) or a byte could not be handed over (the command still ran to its end).
 bool SendKeypadCommand(Byte Command);
+
+} // namespace tray

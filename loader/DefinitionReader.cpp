@@ -8,6 +8,8 @@
 #include <cstring>
 #include <new>
 
+namespace loader {
+
 TDownloadHeader DownloadHeader = DownloadHeaderTemplate;
 TDownloadKeyRecord KeyRecords[KeyCount];
 int32_t DownloadDelay = 0;
@@ -209,3 +211,5 @@ std::vector<Byte> DownloadStream()
     out.push_back(DownloadEnd);
     return out;
 }
+
+} // namespace loader

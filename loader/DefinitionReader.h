@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+namespace loader {
+
 extern TDownloadHeader DownloadHeader;
 extern TDownloadKeyRecord KeyRecords[KeyCount];
 // Milliseconds to wait after each byte the keypad took; the whole value read.
@@ -37,3 +39,5 @@ Byte HexPairToCode(char Hi, char Lo);
 
 // The whole stream in sending order: header, the 24 records, DownloadEnd.
 std::vector<Byte> DownloadStream();
+
+} // namespace loader

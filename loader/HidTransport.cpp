@@ -1,9 +1,10 @@
 #include "HidTransport.h"
 
 #include "Hid.h"
-#include "KeypadSearch.h"
 #include "Library.h"
 #include "SetupApi.h"
+
+namespace loader {
 
 bool HidApiLoaded = false;
 HANDLE KeypadHandle = nullptr;
@@ -35,8 +36,9 @@ bool Bind(T& Entry, HMODULE Module, const char* Name)
 
 void SelectDeviceIds(Byte Profile)
 {
-    WantedVendorId = Profile == kpFeatureReport ? KeypadVendorId : 0;
-    WantedProductId = Profile == kpFeatureReport ? KeypadProductId : 0;
+    const TKeypadIdentity identity = Profile == kpFeatureReport ? FeatureReportKeypad : TKeypadIdentity{0, 0};
+    WantedVendorId = identity.VendorId;
+    WantedProductId = identity.ProductId;
 }
 
 TFailed LoadHidApi()
@@ -94,11 +96,8 @@ bool FindKeypadDevice()
 
 TFailed SendFeatureByte(Byte B)
 {
-    if (WantedVendorId != KeypadVendorId || WantedProductId != KeypadProductId) return false;
-    TKeypadFeatureReport report = KeypadFeatureReport(B);
-    const bool sent = pHidD_SetFeature && pHidD_SetFeature(KeypadHandle, report.data(), report.size());
-    Sleep(10);
-    return !sent;
+    if (TKeypadIdentity{WantedVendorId, WantedProductId} != FeatureReportKeypad) return false;
+    return !SendFeatureReport(pHidD_SetFeature, KeypadHandle, B);
 }
 
 void CloseKeypadDevice()
@@ -107,3 +106,5 @@ void CloseKeypadDevice()
     KeypadHandle = nullptr;
     if (HidApiLoaded) UnloadHidApi();
 }
+
+} // namespace loader

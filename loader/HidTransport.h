@@ -3,36 +3,35 @@
 // per feature report. Free routines over module state, one device per process.
 #pragma once
 #include "Devices.h"
-#include "KeypadProtocol.h"
+#include "KeypadLink.h"
 
-#include <array>
 #include <cstdint>
 
-// The one profile the loader selects and the ids it then wants. Any other profile wants vendor
-// and product 0, which no keypad has, and SendFeatureByte then sends nothing.
-constexpr Byte kpFeatureReport = 1;
-constexpr uint16_t KeypadVendorId = 0x16C0;
-constexpr uint16_t KeypadProductId = 0x0607;
+namespace loader {
 
+// The one profile the loader selects is kpFeatureReport (KeypadLink.h). Any other profile wants
+// vendor and product 0, which no keypad has, and SendFeatureByte then sends nothing.
 extern bool HidApiLoaded;
 extern HANDLE KeypadHandle;
 extern uint16_t WantedVendorId;
 extern uint16_t WantedProductId;
 
 void SelectDeviceIds(Byte Profile);
-// Failed when a library or one of the eight entry points is missing (libraries loaded so
+// True = failed: a library or one of the eight entry points is missing (libraries loaded so
 // far are freed again). Returns false at once when already bound.
-TFailed LoadHidApi();
+bool LoadHidApi();
 void UnloadHidApi();
 // True when the first present interface with the wanted ids is open in KeypadHandle. Binds
 // the libraries first when needed; a missing library counts as no keypad. The search never
 // writes outside a detail block it allocated: an interface whose detail cannot be had whole
 // is passed over.
 bool FindKeypadDevice();
-// Sends one byte (nothing, and false, unless the keypad's ids are wanted),
+// True = failed. Sends one byte (nothing, and false, unless the keypad's ids are wanted),
 // then pauses 10 ms whatever the result. The first byte takes the keypad for this program
 // until CloseKeypadDevice, waiting while another program (a second loader, the tray utility)
 // holds it, so two streams never interleave.
-TFailed SendFeatureByte(Byte B);
+bool SendFeatureByte(Byte B);
 // Closes the device and unbinds the libraries; runs once per download.
 void CloseKeypadDevice();
+
+} // namespace loader

@@ -1,6 +1,48 @@
+#include "Keyburn591.h"
+
+#include "Forms.h"
+#include "QtApplication.h"
+#include "QtDialogs.h"
 #include "SplashForm.h"
 
-int main(int argc, char** argv)
+#include <QApplication>
+
+#include <unistd.h>
+
+#include <climits>
+#include <string>
+#include <vector>
+
+namespace loader {
+
+namespace {
+
+std::string ProgramPath(const char* Argv0)
 {
-    return WinMain(argc, argv);
+    char buffer[PATH_MAX];
+    ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    return n > 0 ? std::string(buffer, size_t(n)) : std::string(Argv0 ? Argv0 : "");
 }
+
+} // namespace
+
+int WinMain(int argc, char** argv)
+{
+    // The arguments may be pieces of a path split at its blanks; Qt sees none of them.
+    std::vector<std::string> params{ProgramPath(argc > 0 ? argv[0] : nullptr)};
+    for (int i = 1; i < argc; ++i) params.emplace_back(argv[i]);
+    TQtApplication app(argc > 0 ? argv[0] : nullptr);
+    TPooledThreads pooledThreads; // ended after the windows, before the application
+    QApplication::setFont(FormFont());
+    InstallQtDialogs();
+    Application.Title = "KeyburnUsb";
+    QApplication::setApplicationName(QString::fromStdString(Application.Title));
+    bool succeeded = false;
+    RunGuarded([&] {
+        TForm2 form(params);
+        succeeded = form.Succeeded();
+    });
+    return succeeded ? 0 : 1;
+}
+
+} // namespace loader

@@ -19,9 +19,7 @@
 #include <QWindow>
 #include <qdrawutil.h>
 
-#include <unistd.h>
-
-#include <climits>
+namespace loader {
 
 namespace {
 
@@ -69,13 +67,6 @@ QPixmap Picture()
     painter.setPen(QColor(0, 0, 128));
     painter.drawText(p.rect(), Qt::AlignCenter, "Quillboard");
     return p;
-}
-
-std::string ProgramPath(const char* Argv0)
-{
-    char buffer[PATH_MAX];
-    ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-    return n > 0 ? std::string(buffer, size_t(n)) : std::string(Argv0 ? Argv0 : "");
 }
 
 } // namespace
@@ -287,21 +278,4 @@ void TForm2::paintEvent(QPaintEvent*)
     qDrawWinPanel(&p, rect(), frame, false);
 }
 
-int WinMain(int argc, char** argv)
-{
-    // The arguments may be pieces of a path split at its blanks; Qt sees none of them.
-    std::vector<std::string> params{ProgramPath(argc > 0 ? argv[0] : nullptr)};
-    for (int i = 1; i < argc; ++i) params.emplace_back(argv[i]);
-    TQtApplication app(argc > 0 ? argv[0] : nullptr);
-    TPooledThreads pooledThreads; // ended after the windows, before the application
-    QApplication::setFont(FormFont());
-    InstallQtDialogs();
-    Application.Title = "KeyburnUsb";
-    QApplication::setApplicationName(QString::fromStdString(Application.Title));
-    bool succeeded = false;
-    RunGuarded([&] {
-        TForm2 form(params);
-        succeeded = form.Succeeded();
-    });
-    return succeeded ? 0 : 1;
-}
+} // namespace loader

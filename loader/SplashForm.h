@@ -15,6 +15,8 @@ class QFrame;
 class QLabel;
 class QProgressBar;
 
+namespace loader {
+
 enum TCloseAction { caNone, caHide, caFree, caMinimize };
 
 class TForm2 : public QWidget {
@@ -75,5 +77,4 @@ private:
     int32_t ProgressCounter = 0;
 };
 
-// The program's entry: runs the loader to its end. 0 after "Done!", 1 after any failure.
-int WinMain(int argc, char** argv);
+} // namespace loader

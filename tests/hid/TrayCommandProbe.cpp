@@ -12,6 +12,8 @@
 #include <cstring>
 #include <memory>
 
+using namespace tray;
+
 int main(int argc, char** argv)
 {
     const bool ps2 = argc == 3 && std::strcmp(argv[1], "--ps2") == 0;

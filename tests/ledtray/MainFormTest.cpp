@@ -32,6 +32,8 @@
 #include <map>
 #include <memory>
 
+using namespace tray;
+
 namespace {
 
 using Lines = std::vector<std::string>;

@@ -25,6 +25,8 @@
 #include <thread>
 #include <vector>
 
+using namespace tray;
+
 namespace {
 
 using Lines = std::vector<std::string>;

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+using namespace loader;
+
 namespace {
 
 using Bytes = std::vector<Byte>;

@@ -22,6 +22,8 @@
 #include <functional>
 #include <thread>
 
+using namespace loader;
+
 // For a sanitized build: on an X display Qt asks the D-Bus library about the desktop, which
 // keeps a buffer to the end; that leak is the system library's, not ours.
 extern "C" const char* __lsan_default_suppressions()

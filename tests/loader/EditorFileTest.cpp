@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace loader;
+
 namespace {
 
 using Bytes = std::vector<Byte>;

@@ -9,6 +9,8 @@
 #include <cstring>
 #include <vector>
 
+using namespace loader;
+
 namespace {
 
 using Bytes = std::vector<uint8_t>;

@@ -17,6 +17,8 @@
 #include <sstream>
 #include <thread>
 
+using namespace loader;
+
 namespace {
 
 using Bytes = std::vector<uint8_t>;

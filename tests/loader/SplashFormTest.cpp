@@ -17,6 +17,8 @@
 #include <filesystem>
 #include <functional>
 
+using namespace loader;
+
 namespace {
 
 using Bytes = std::vector<uint8_t>;

@@ -9,6 +9,8 @@
 
 #include <cstdint>
 
+namespace loader {
+
 struct THidSearchEntryPoints {
     THidD_GetHidGuid HidD_GetHidGuid;
     THidD_GetAttributes HidD_GetAttributes;
@@ -24,3 +26,5 @@ struct THidSearchEntryPoints {
 // be had whole is passed over: the search never writes outside a block it allocated.
 HANDLE SearchKeypadInterface(const THidSearchEntryPoints& Calls, uint16_t VendorId, uint16_t ProductId,
                              uint32_t DesiredAccess);
+
+} // namespace loader

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+namespace loader {
+
 namespace {
 
 // A detail block no larger than this is believed; a path longer than a page is no device.
@@ -55,3 +57,5 @@ HANDLE SearchKeypadInterface(const THidSearchEntryPoints& Calls, uint16_t Vendor
     Calls.SetupDiDestroyDeviceInfoList(list);
     return found;
 }
+
+} // namespace loader

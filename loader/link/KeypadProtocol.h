@@ -9,6 +9,8 @@ using Byte = uint8_t;
 // What a sender (or the loader's binding of the HID libraries) returns: true when it failed.
 using TFailed = bool;
 
+namespace loader {
+
 constexpr Byte CommandIntroducer = 0xE4;
 enum TKeypadCommand : Byte {
     kcGlobalRecord = 0x01,
@@ -75,3 +77,5 @@ struct TDownloadKeyRecord {
     Byte Level2Count;
     Byte Level2Codes[Level2AreaSize];
 };
+
+} // namespace loader

@@ -1,0 +1,6 @@
+#include "Keysmith591.h"
+
+int main(int argc, char** argv)
+{
+    return WinMain(argc, argv);
+}

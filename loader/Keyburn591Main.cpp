@@ -1,0 +1,6 @@
+#include "Keyburn591.h"
+
+int main(int argc, char** argv)
+{
+    return loader::WinMain(argc, argv);
+}
