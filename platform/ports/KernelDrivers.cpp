@@ -16,13 +16,15 @@ TDriverLoader gLoader;
 std::unique_ptr<TKernelDriver> LoadDriverFile(const std::string& DriverFile, TDriverLoad How, uint32_t& Error)
 {
     // Its folder also holds what its device writes (VirtualController.h) and its lock (Kernel.cpp).
-    if (!LayerFolderTrusted(DriverFile.substr(0, DriverFile.find_last_of('/') + 1))) {
+    // The file itself says which ports a privileged run writes: one planted or linked by
+    // another user in a shared folder would choose real ports over the virtual controller.
+    if (!LayerFileTrusted(DriverFile)) {
         Error = ERROR_ACCESS_DENIED;
         return nullptr;
     }
     std::string text;
     // A driver file is a few lines of description; a larger one is no driver of ours.
-    if (FileSystem().ReadWholeFile(DriverFile, text, 1 << 20) != TFileSystem::TReadResult::Read) {
+    if (FileSystem().ReadWholeFile(DriverFile, text, 1 << 20, TLinks::Refuse) != TFileSystem::TReadResult::Read) {
         Error = ERROR_FILE_NOT_FOUND;
         return nullptr;
     }

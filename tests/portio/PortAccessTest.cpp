@@ -177,7 +177,7 @@ TEST_F(TPortAccessTest, WhatAnotherUserPlantsInASharedFolderRedirectsNothing)
 {
     if (!TOtherUser::Works()) GTEST_SKIP() << "no second user on this machine";
     namespace fs = std::filesystem;
-    enum TPlant { Nothing, LinkToRootsFile, LinkToNowhere, OwnFile, HeldLock };
+    enum TPlant { Nothing, LinkToRootsFile, LinkToNowhere, OwnFile, HeldLock, OwnDriver };
     struct TRow {
         const char* Name;
         mode_t Folders; // the Windows folder, SYSTEM32 and SYSTEM32/DRIVERS
@@ -195,6 +195,7 @@ TEST_F(TPortAccessTest, WhatAnotherUserPlantsInASharedFolderRedirectsNothing)
         {"a database of another user's", 01777, "SERVICES.INI", OwnFile, false},
         {"a lock held by another user", 01777, "SERVICES.LCK", HeldLock, false},
         {"the lock linked to nowhere", 01777, "SERVICES.LCK", LinkToNowhere, false},
+        {"a driver file of another user's", 01777, "SYSTEM32/DRIVERS/PORTACC.SYS", OwnDriver, false},
     };
     for (const TRow& row : rows) {
         SCOPED_TRACE(row.Name);
@@ -203,6 +204,7 @@ TEST_F(TPortAccessTest, WhatAnotherUserPlantsInASharedFolderRedirectsNothing)
         const std::string rootsFile = root + "/roots", nowhere = root + "/nowhere";
         const std::string planted = windows.Path() + "/" + row.Where;
         WriteFileText(rootsFile, "root's own\n");
+        if (row.Plant == OwnDriver) fs::remove(planted); // gone, as after a hand removed it
         ASSERT_EQ(::chmod(rootsFile.c_str(), 0600), 0);
         ASSERT_EQ(::chmod(root.c_str(), 0711), 0);
         for (const char* dir : {"", "/SYSTEM32", "/SYSTEM32/DRIVERS"})
@@ -217,6 +219,8 @@ TEST_F(TPortAccessTest, WhatAnotherUserPlantsInASharedFolderRedirectsNothing)
                 return bool(std::ofstream(planted) << "[PORTACC]\nDisplayName=PORTACC\nType=1\nStart=3\n"
                                                       "ErrorControl=1\nImagePath=SYSTEM32/DRIVERS/PORTACC.SYS\n"
                                                       "State=4\nDeletePending=0\n");
+            case OwnDriver:
+                return bool(std::ofstream(planted) << "driver virtual-keyboard-controller\n");
             case HeldLock: {
                 const int fd = ::open(planted.c_str(), O_RDWR | O_CREAT | O_EXCL, 0644);
                 return fd >= 0 && ::flock(fd, LOCK_EX) == 0;
