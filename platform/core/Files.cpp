@@ -141,7 +141,10 @@ TFileSystem::TReadResult TFileSystem::ReadWholeFile(const std::string& Path, std
     if ((follow ? ::stat(Path.c_str(), &st) : ::lstat(Path.c_str(), &st)) != 0) return gone();
     // Opening a FIFO for reading waits for a writer, and opening a device may act on it.
     if (!S_ISREG(st.st_mode)) return TReadResult::Failed;
-    const int fd = ::open(Path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | (follow ? 0 : O_NOFOLLOW));
+    // Not followed, it is one of the layer's own files: what is opened is also judged as one, so
+    // a file another user planted in a shared folder after the caller's check is refused here.
+    const int fd = follow ? ::open(Path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK)
+                          : OpenLayerFile(Path, O_RDONLY, 0);
     if (fd < 0) return gone();
     // What was opened is judged, not what was looked at: the path may have changed between.
     const size_t limit = MaxSize < SIZE_MAX ? MaxSize + 1 : SIZE_MAX;

@@ -17,7 +17,8 @@ public:
     // Reads the whole file into Data (empty unless Read), opening it once: what is read is
     // one file as it stood at that moment. Missing: nothing is at Path. Failed: something is
     // there that could not be read whole: no regular file (a FIFO, device, socket or folder,
-    // which is never opened, so it cannot block or be acted on), a link that Links refuses,
+    // which is never opened, so it cannot block or be acted on), a link that Links refuses
+    // (refused, also a file or folder OpenLayerFile refuses),
     // no read permission, a read error, more than MaxSize bytes, or no memory to hold it.
     virtual TReadResult ReadWholeFile(const std::string& Path, std::string& Data, size_t MaxSize, TLinks Links);
     TReadResult ReadWholeFile(const std::string& Path, std::string& Data, size_t MaxSize)

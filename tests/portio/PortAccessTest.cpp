@@ -230,6 +230,10 @@ TEST_F(TPortAccessTest, WhatAnotherUserPlantsInASharedFolderRedirectsNothing)
             }
         });
         ASSERT_TRUE(other.Result());
+        // Also refused by the read itself, as when it is planted after the layer looked.
+        std::string data;
+        if (row.Plant == OwnFile || row.Plant == OwnDriver)
+            EXPECT_EQ(FileSystem().ReadWholeFile(planted, data, 1 << 20, TLinks::Refuse), TFileSystem::TReadResult::Failed);
         TPortAccess port(nullptr);
         EXPECT_EQ(port.OpenAccess(), row.Opens);
         port.OutPort(0x60, 0xE4); // a log line, wherever the log is
