@@ -19,9 +19,12 @@ struct THandleObject {
     int Hold = -1; // the HID device's node, locked, once a report went through the handle
     int Fd = -1;
     uint32_t Access = 0;
+    // Tells this handle from a later one that the allocator put at the same address.
+    uint64_t Serial = 0;
 };
 
 std::set<THandleObject*> gHandles;
+uint64_t gLastSerial = 0;
 TSleepSeam gSleep = nullptr;
 
 THandleObject* ObjectOf(HANDLE Handle)
@@ -32,6 +35,7 @@ THandleObject* ObjectOf(HANDLE Handle)
 
 HANDLE Keep(std::unique_ptr<THandleObject> Object)
 {
+    Object->Serial = ++gLastSerial;
     return *gHandles.insert(Object.release()).first;
 }
 
@@ -80,8 +84,14 @@ hid_device* HeldHidDeviceOfHandle(void* Handle)
     // is out of reach.
     const int fd = ::open(o->HidPath.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0) return nullptr;
-    // What a wait step ran may have closed the handle meanwhile.
-    if (!WaitForDeviceLock(fd, [Handle] { return !ObjectOf(Handle); })) {
+    // What a wait step ran may have closed the handle meanwhile, and opened another at its
+    // address.
+    const uint64_t serial = o->Serial;
+    const auto gone = [Handle, serial] {
+        const THandleObject* now = ObjectOf(Handle);
+        return !now || now->Serial != serial;
+    };
+    if (!WaitForDeviceLock(fd, gone)) {
         ::close(fd);
         return nullptr;
     }
