@@ -382,6 +382,14 @@ TEST_F(MainWindow, NameBoxEnterAndArrowKey)
     QTest::keyClick(W->EditName, Qt::Key_Left);
     EXPECT_TRUE(Modified);
 
+    // A name that the program puts there shows from its start, longer than the box is wide.
+    const std::string name = "Level two name of key number 00";
+    Keypad->SetCurrentKey(1);
+    Keypad->SetName(name);
+    Click(W->SpeedButton2);
+    EXPECT_EQ(W->EditName->text().toStdString(), name);
+    EXPECT_GT(W->EditName->fontMetrics().horizontalAdvance(W->EditName->text()), W->EditName->width());
+    EXPECT_EQ(W->EditName->cursorPosition(), 0);
 }
 
 TEST_F(MainWindow, EraseMacro)
