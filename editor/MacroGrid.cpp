@@ -219,10 +219,13 @@ void TMacroGrid::MoveByKey(int Key, TShiftState Shift)
 {
     if (Key == Qt::Key_Tab || Key == Qt::Key_Backtab) {
         // Tab goes one cell on and Shift+Tab one back, row after row, round from the last cell
-        // to the first; Ctrl+Tab stays.
+        // to the first; Ctrl+Tab stays. On an empty cell (at or past the macro's end) Shift+Tab
+        // stays too, so its Tab is appended there like any other code.
         if (Shift & Qt::ControlModifier) return;
         constexpr int cells = ColCount * RowCount;
-        const int step = (Key == Qt::Key_Backtab || (Shift & Qt::ShiftModifier)) ? cells - 1 : 1;
+        const bool back = Key == Qt::Key_Backtab || (Shift & Qt::ShiftModifier);
+        if (back && FCells[Index(FCol, FRow)].isEmpty()) return;
+        const int step = back ? cells - 1 : 1;
         const int i = (Index(FCol, FRow) + step) % cells;
         FocusCell(i % ColCount, i / ColCount);
         return;
