@@ -44,6 +44,38 @@ uint16_t VirtualKeyFromQt(int QtKey)
 namespace {
 constexpr int ColPitch = TMacroGrid::DefaultColWidth + TMacroGrid::GridLineWidth;
 constexpr int RowPitch = TMacroGrid::DefaultRowHeight + TMacroGrid::GridLineWidth;
+
+// The character the platform's US layout types for a key, or -1 for none. Qt's text differs
+// from it where Ctrl is held (X11 gives Ctrl+3 ESC, Ctrl+; a semicolon, Ctrl+Space NUL) and
+// for Shift+Tab, which comes as Backtab without text.
+int PlatformCharacter(const QKeyEvent& E)
+{
+    const Qt::KeyboardModifiers mods = E.modifiers();
+    // With Alt held the key goes to the menu instead.
+    if (mods & Qt::AltModifier) return -1;
+    const int key = E.key();
+    const bool ctrl = mods & Qt::ControlModifier;
+    if (key == Qt::Key_Tab || key == Qt::Key_Backtab) return ctrl ? -1 : 9;
+    if (ctrl) {
+        if (key >= Qt::Key_A && key <= Qt::Key_Z) return key - Qt::Key_A + 1;
+        switch (key) {
+        case Qt::Key_At: return 0;
+        case Qt::Key_BracketLeft:
+        case Qt::Key_Escape: return 27;
+        case Qt::Key_Backslash: return 28;
+        case Qt::Key_BracketRight: return 29;
+        case Qt::Key_AsciiCircum: return 30;
+        case Qt::Key_Underscore: return 31;
+        case Qt::Key_Space: return 32;
+        case Qt::Key_Return:
+        case Qt::Key_Enter: return 10;
+        case Qt::Key_Backspace: return 127;
+        default: return -1;
+        }
+    }
+    const QString text = E.text();
+    return text.isEmpty() ? -1 : text.at(0).unicode();
+}
 } // namespace
 
 TMacroGrid::TMacroGrid(QWidget* Parent) : QAbstractScrollArea(Parent)
@@ -174,21 +206,30 @@ void TMacroGrid::keyPressEvent(QKeyEvent* E)
     uint16_t key = VirtualKeyFromQt(E->key());
     if (key != 0 && OnKeyDown) OnKeyDown(key, E->modifiers());
     if (key != 0) MoveByKey(E->key(), E->modifiers());
-    // With Alt held the platform types no character (the key goes to the menu instead).
-    const QString text = (E->modifiers() & Qt::AltModifier) ? QString() : E->text();
-    if (!text.isEmpty() && OnKeyPress) {
-        const char16_t ch = text.at(0).unicode();
-        // A character with no 8-bit code never reaches the handler.
-        if (ch < 256) {
-            uint8_t c = static_cast<uint8_t>(ch);
-            OnKeyPress(c);
-        }
+    const int ch = PlatformCharacter(*E);
+    // A character with no 8-bit code never reaches the handler.
+    if (ch >= 0 && ch < 256 && OnKeyPress) {
+        uint8_t c = static_cast<uint8_t>(ch);
+        OnKeyPress(c);
     }
     E->accept();
 }
 
 void TMacroGrid::MoveByKey(int Key, TShiftState Shift)
 {
+    if (Key == Qt::Key_Tab || Key == Qt::Key_Backtab) {
+        // Tab goes one cell on and Shift+Tab one back, row after row, round from the last cell
+        // to the first; Ctrl+Tab stays. On an empty cell (at or past the macro's end) Shift+Tab
+        // stays too, so its Tab is appended there like any other code.
+        if (Shift & Qt::ControlModifier) return;
+        constexpr int cells = ColCount * RowCount;
+        const bool back = Key == Qt::Key_Backtab || (Shift & Qt::ShiftModifier);
+        if (back && FCells[Index(FCol, FRow)].isEmpty()) return;
+        const int step = back ? cells - 1 : 1;
+        const int i = (Index(FCol, FRow) + step) % cells;
+        FocusCell(i % ColCount, i / ColCount);
+        return;
+    }
     int c = FCol, r = FRow;
     switch (Key) {
     case Qt::Key_Left: --c; break;

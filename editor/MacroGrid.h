@@ -2,8 +2,8 @@
 // 8 x 29 grid of text cells with one current cell and a selected rectangle; a mouse drag
 // selects a rectangle and leaves the current cell where the drag began. Every change of the
 // current cell, by mouse, keys or code, first asks OnSelectCell, which may refuse it. Keys
-// reach the handlers as the platform's virtual-key codes, characters as 8-bit codes; the
-// grid keeps the Tab key for itself.
+// reach the handlers as the platform's virtual-key codes, characters as the 8-bit codes that
+// the platform types for them; the grid keeps the Tab key for itself.
 #pragma once
 #include <QAbstractScrollArea>
 #include <QString>

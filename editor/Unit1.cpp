@@ -87,7 +87,13 @@ void TfrmMain::RefreshGrid(int Cursor)
     chkboxAutoRepeat->setChecked(Keypad->GetAutoRepeat());
     // A loaded file can hold more than the limit; the gauge then shows full.
     ProgressBar1->setValue(std::min(used, limit));
-    EditName->setText(QString::fromStdString(Keypad->GetName()));
+    // A name put there shows from its start, as the platform's edit box shows a text set from
+    // code; the same text again (as far as the box holds it) leaves the caret where it is.
+    const QString name = QString::fromStdString(Keypad->GetName());
+    if (EditName->text() != name.left(EditName->maxLength())) {
+        EditName->setText(name);
+        EditName->setCursorPosition(0);
+    }
 }
 
 void TfrmMain::ShowModifierState(uint8_t State)

@@ -381,22 +381,78 @@ TEST_F(MainWindow, NameBoxEnterAndArrowKey)
     EXPECT_FALSE(Modified);
     QTest::keyClick(W->EditName, Qt::Key_Left);
     EXPECT_TRUE(Modified);
+
+    // A name that the program puts there shows from its start, longer than the box is wide.
+    const std::string name = "Level two name of key number 00";
+    Keypad->SetCurrentKey(1);
+    Keypad->SetName(name);
+    Click(W->SpeedButton2);
+    EXPECT_EQ(W->EditName->text().toStdString(), name);
+    EXPECT_GT(W->EditName->fontMetrics().horizontalAdvance(W->EditName->text()), W->EditName->width());
+    EXPECT_EQ(W->EditName->cursorPosition(), 0);
 }
 
-TEST_F(MainWindow, EraseMacroAndTypedTab)
+TEST_F(MainWindow, EraseMacro)
 {
     W->SetModified(false);
     W->menuitemClearMacro->trigger();
     EXPECT_FALSE(Modified);
     QTest::keyClicks(W->Grid, "ab");
-    ClickCell(0, 0);
-    QTest::keyClick(W->Grid, Qt::Key_Tab);
-    EXPECT_EQ(Codes(), (std::vector<int32_t>{15, 30, 48}));
-    EXPECT_EQ(W->CursorIndex(), 1);
+    ClickCell(1, 0);
     W->menuitemClearMacro->trigger();
     EXPECT_EQ(Keypad->CodeCount(), 0);
     EXPECT_EQ(W->CursorIndex(), 0);
     EXPECT_TRUE(Modified);
+}
+
+// Each key as Qt's xcb plugin delivers it (key, modifiers, text), typed into "abc" with the
+// cursor on "b": the grid inserts what the platform's grid does for the character the platform
+// types (US layout), and Tab moves the cursor one cell on, Shift+Tab one back, before it.
+TEST_F(MainWindow, TypedKeysInsertThePlatformsCharacter)
+{
+    struct Row {
+        const char* Name;
+        Qt::Key Key;
+        Qt::KeyboardModifiers Modifiers;
+        QString Text;
+        std::vector<int32_t> Codes;
+    };
+    const std::vector<int32_t> none{30, 48, 46};
+    for (const Row& row : {
+             Row{"Tab", Qt::Key_Tab, {}, "\t", {30, 48, 15, 46}},
+             Row{"Shift+Tab", Qt::Key_Backtab, Qt::ShiftModifier, "", {15, 30, 48, 46}},
+             Row{"Ctrl+Tab types nothing", Qt::Key_Tab, Qt::ControlModifier, "\t", none},
+             Row{"Ctrl+I types Tab", Qt::Key_I, Qt::ControlModifier, "\t", {30, 15, 48, 46}},
+             Row{"Ctrl+[ types Escape", Qt::Key_BracketLeft, Qt::ControlModifier, "\x1b", {30, 1, 48, 46}},
+             Row{"Ctrl+A types 1", Qt::Key_A, Qt::ControlModifier, "\x01", none},
+             Row{"Ctrl+3 types nothing", Qt::Key_3, Qt::ControlModifier, "\x1b", none},
+             Row{"Ctrl+Space types a space", Qt::Key_Space, Qt::ControlModifier, QString(QChar(0)), {30, 57, 48, 46}},
+             Row{"Ctrl+Enter types LF", Qt::Key_Return, Qt::ControlModifier, "\r", none},
+             Row{"keypad Enter", Qt::Key_Enter, Qt::KeypadModifier, "\r", {30, 28, 48, 46}},
+             Row{"Ctrl+keypad + types nothing", Qt::Key_Plus, Qt::KeypadModifier | Qt::ControlModifier, "+", none},
+             Row{"Escape", Qt::Key_Escape, {}, "\x1b", {30, 1, 48, 46}},
+             Row{"Shift+keypad 7 is Shift+Home", Qt::Key_Home, Qt::KeypadModifier | Qt::ShiftModifier, "", none},
+         }) {
+        SCOPED_TRACE(row.Name);
+        W->menuitemClearMacroClick(W->menuitemClearMacro);
+        QTest::keyClicks(W->Grid, "abc");
+        ClickCell(1, 0);
+        QKeyEvent press(QEvent::KeyPress, row.Key, row.Modifiers, row.Text);
+        QKeyEvent release(QEvent::KeyRelease, row.Key, row.Modifiers, row.Text);
+        QApplication::sendEvent(W->Grid, &press);
+        QApplication::sendEvent(W->Grid, &release);
+        EXPECT_EQ(Codes(), row.Codes);
+    }
+
+    // "a", Shift+Tab, "b" at the end of a macro: the Tab is appended between the Shift rows.
+    W->menuitemClearMacroClick(W->menuitemClearMacro);
+    QTest::keyClick(W->Grid, 'a');
+    QTest::keyPress(W->Grid, Qt::Key_Shift, Qt::ShiftModifier);
+    QKeyEvent backtab(QEvent::KeyPress, Qt::Key_Backtab, Qt::ShiftModifier, "");
+    QApplication::sendEvent(W->Grid, &backtab);
+    QTest::keyRelease(W->Grid, Qt::Key_Shift);
+    QTest::keyClick(W->Grid, 'b');
+    EXPECT_EQ(Codes(), (std::vector<int32_t>{30, 42, 15, 106, 48}));
 }
 
 TEST_F(MainWindow, RefreshGridIsFastEnoughForAutoRepeat)
