@@ -19,8 +19,7 @@ const char* const Navy = "color: #000080;";
 
 QPixmap LogoPicture()
 {
-    QPixmap pm(48, 48);
-    pm.fill(Qt::transparent);
+    QPixmap pm = ScreenPicture(48, 48);
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);
     p.setBrush(QColor(0x00, 0x00, 0x80));

@@ -17,8 +17,7 @@ QPixmap TImageList::Picture(int Index) const
 namespace {
 QPixmap Letter(const QString& Text, const QColor& Color, int W, int H)
 {
-    QPixmap pm(W, H);
-    pm.fill(Qt::transparent);
+    QPixmap pm = ScreenPicture(W, H);
     QPainter p(&pm);
     p.setRenderHint(QPainter::TextAntialiasing);
     QFont f("Sans");
@@ -33,9 +32,7 @@ QPixmap Letter(const QString& Text, const QColor& Color, int W, int H)
 
 void FillLevelImages(TImageList& List)
 {
-    QPixmap blank(List.Width(), List.Height());
-    blank.fill(Qt::transparent);
-    List.Add(blank);
+    List.Add(ScreenPicture(List.Width(), List.Height()));
     List.Add(Letter("S", QColor(0xFF, 0, 0), List.Width(), List.Height()));
     List.Add(Letter("T", QColor(0, 0, 0xFF), List.Width(), List.Height()));
 }
@@ -94,8 +91,7 @@ std::vector<QRect> KeyCapLegendInk(const QString& Legend, int Width, int Height)
 
 QPixmap KeyCapPicture(const QString& Legend, bool TypingReaches, int Width, int Height)
 {
-    QPixmap pm(Width, Height);
-    pm.fill(Qt::transparent);
+    QPixmap pm = ScreenPicture(Width, Height);
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);
     const QColor face = TypingReaches ? QColor(0x9C, 0xE0, 0x8C) : QColor(0xC8, 0xC8, 0xC8);

@@ -181,7 +181,6 @@ public:
     QToolButton* ToolBtnHelp = nullptr;
     QToolButton* ToolButtonKeyLabels = nullptr;
     QToolButton* btnExit = nullptr;
-    TImageList ToolImages{16, 16};
     QMenu* HelpMenu = nullptr;
     QAction* GettingStarted = nullptr;
     QAction* UserManual = nullptr;

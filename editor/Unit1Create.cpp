@@ -73,6 +73,9 @@ void TfrmMain::CreateToolBar()
     ToolBar1->setGeometry(0, 0, width(), ToolButtonHeight + 4);
     ToolBar1->setMovable(false);
     ToolBar1->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    // Its buttons take its picture size: the style's own (24 on a desktop) would push their
+    // captions out of their 36 pixels.
+    ToolBar1->setIconSize(QSize(16, 16));
     ToolBtnSave = new QToolButton(ToolBar1);
     ToolBtnSave->setObjectName("ToolBtnSave");
     ToolBtnSave->setText("Save");

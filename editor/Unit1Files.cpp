@@ -74,7 +74,6 @@ void TfrmMain::CreateFileCommands()
         QStyle::SP_DriveFDIcon,       QStyle::SP_FileDialogDetailedView, QStyle::SP_ArrowDown,
         QStyle::SP_ComputerIcon,      QStyle::SP_DialogHelpButton, QStyle::SP_FileDialogContentsView,
         QStyle::SP_DialogCloseButton};
-    for (QStyle::StandardPixmap p : pictures) ToolImages.Add(style()->standardIcon(p).pixmap(16, 16));
 
     HelpMenu = new QMenu(this);
     HelpMenu->setObjectName("HelpMenu");
@@ -90,15 +89,17 @@ void TfrmMain::CreateFileCommands()
 
     // ToolBtnSave is already on the bar; the others go before and after it in the toolbar's order.
     QAction* saveAction = ToolBar1->actions().value(0);
-    auto makeButton = [this](const char* Name, const char* Text, int Image, void (TfrmMain::*Handler)(QObject*)) {
+    // The style's icons themselves, not pictures taken from them at one size: an icon gives the
+    // button its picture at the screen's pixel ratio, at the tool bar's one size.
+    auto picture = [this, &pictures](int Image) { return style()->standardIcon(pictures[Image]); };
+    auto makeButton = [this, &picture](const char* Name, const char* Text, int Image, void (TfrmMain::*Handler)(QObject*)) {
         auto* b = new QToolButton(ToolBar1);
         b->setObjectName(Name);
         b->setText(Text);
         b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
         b->setAutoRaise(true);
         b->setFixedSize(ToolButtonWidth, ToolButtonHeight);
-        b->setIcon(QIcon(ToolImages.Picture(Image)));
-        b->setIconSize(QSize(16, 16));
+        b->setIcon(picture(Image));
         if (Handler) connect(b, &QToolButton::clicked, this, [this, b, Handler] { RunGuarded([&] { (this->*Handler)(b); }); });
         return b;
     };
@@ -112,8 +113,7 @@ void TfrmMain::CreateFileCommands()
     ToolBtnOpen = makeButton("ToolBtnOpen", "Open", 1, &TfrmMain::OpenMenuItemClick);
     ToolBar1->insertWidget(saveAction, ToolBtnNew);
     ToolBar1->insertWidget(saveAction, ToolBtnOpen);
-    ToolBtnSave->setIcon(QIcon(ToolImages.Picture(2)));
-    ToolBtnSave->setIconSize(QSize(16, 16));
+    ToolBtnSave->setIcon(picture(2));
     connect(ToolBtnSave, &QToolButton::clicked, this, [this] { RunGuarded([&] { SaveMenuItemClick(ToolBtnSave); }); });
     ToolBtnSaveAs = makeButton("ToolBtnSaveAs", "Save As", 3, &TfrmMain::SaveAsMenuItemClick);
     ToolBar1->addWidget(ToolBtnSaveAs);

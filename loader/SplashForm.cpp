@@ -57,7 +57,7 @@ void SetText(QLabel* Label, const std::string& Text)
 
 QPixmap Picture()
 {
-    QPixmap p(201, 57);
+    QPixmap p = ScreenPicture(201, 57);
     p.fill(Qt::white);
     QPainter painter(&p);
     QFont f("Sans Serif");
@@ -65,7 +65,7 @@ QPixmap Picture()
     f.setBold(true);
     painter.setFont(f);
     painter.setPen(QColor(0, 0, 128));
-    painter.drawText(p.rect(), Qt::AlignCenter, "Quillboard");
+    painter.drawText(QRect(0, 0, 201, 57), Qt::AlignCenter, "Quillboard");
     return p;
 }
 

@@ -5,7 +5,10 @@
 #   scripts/screenshots.sh [build dir] [output dir]
 # Writes main-window.png, properties.png, about.png, save-changes.png, startup-question.png,
 # properties-over-question.png, message-over-question.png, loader.png, loader-after-dialog.png
-# and tray-menu-over-box.png into the output dir (default: build/screenshots).
+# and tray-menu-over-box.png into the output dir (default: build/screenshots), then the editor's
+# main window, Keypad Properties and About on the same desktop scaled by 150 and 200 %
+# (main-window-1.5.png, properties-1.5.png, about-1.5.png, main-window-2.png, ...; SCALES="1.25 2"
+# chooses others).
 set -euo pipefail
 build=$(cd "${1:-build}" && pwd)
 out=${2:-$build/screenshots}
@@ -25,16 +28,19 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# A free display number, the X server, and the window manager on it.
-display=90
-while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
-Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-pids+=($!)
-export DISPLAY=":$display"
-for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-openbox >/dev/null 2>&1 &
-pids+=($!)
-sleep 1
+# A free display number, an X server of the given size, and the window manager on it.
+desktop() {
+  display=90
+  while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
+  Xvfb ":$display" -screen 0 "$1x24" -nolisten tcp >/dev/null 2>&1 &
+  pids+=($!)
+  export DISPLAY=":$display"
+  for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+  openbox >/dev/null 2>&1 &
+  pids+=($!)
+  sleep 1
+}
+desktop 1024x768
 export QT_QPA_PLATFORM=xcb
 unset QT_QPA_PLATFORMTHEME
 
@@ -147,3 +153,29 @@ xdotool key Down Down
 shot tray-menu-over-box.png
 xdotool key Escape
 kill "$tray_pid"
+
+# The editor on the same desktop scaled (a laptop or a 4K screen set to 150 or 200 %): Qt
+# scales every window by QT_SCALE_FACTOR, so the screen has that many more pixels and a click
+# lands at the scaled place.
+touch "$settings"
+for scale in ${SCALES:-1.5 2}; do
+  at() { awk -v v="$1" -v s="$scale" 'BEGIN { printf "%d", v * s + 0.5 }'; }
+  desktop "$(at 1024)x$(at 768)"
+  export QT_SCALE_FACTOR=$scale
+  editor "$example"
+  main=$(window "^Keysmith591 - my keypad.ckd")
+  shot "main-window-$scale.png"
+  click "$main" "$(at 277)" "$(at 18)"
+  window "^Keypad Properties$" >/dev/null
+  shot "properties-$scale.png"
+  xdotool key Escape
+  sleep 0.3
+  click "$main" "$(at 466)" "$(at 18)"
+  sleep 0.5
+  xdotool key a
+  window "^About$" >/dev/null
+  shot "about-$scale.png"
+  xdotool key Return
+  kill "$editor_pid"
+  unset QT_SCALE_FACTOR
+done

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <optional>
@@ -100,6 +101,15 @@ QFont FormFont()
     f.setStyleHint(QFont::SansSerif);
     f.setPixelSize(11);
     return f;
+}
+
+QPixmap ScreenPicture(int Width, int Height)
+{
+    const qreal ratio = qApp ? qApp->devicePixelRatio() : 1.0;
+    QPixmap picture(static_cast<int>(std::ceil(Width * ratio)), static_cast<int>(std::ceil(Height * ratio)));
+    picture.setDevicePixelRatio(ratio);
+    picture.fill(Qt::transparent);
+    return picture;
 }
 
 void EndPooledThreads()

@@ -6,6 +6,7 @@
 #pragma once
 #include <QApplication>
 #include <QFont>
+#include <QPixmap>
 
 // The program's name alone: no argument of the user's reaches Qt, where "-platform",
 // "-reverse", "-style" and the like would be read as Qt's own options (and a file named so,
@@ -39,6 +40,11 @@ public:
 // Sans of 11 pixels, near the widths the windows' places were measured for, and the same on a
 // screen and headless.
 QFont FormFont();
+
+// A transparent picture of Width x Height of the windows' pixels, made at the screens' device
+// pixel ratio (Qt scales windows by the desktop's scale): what is drawn into it in window
+// pixels stays sharp, where a picture of one pixel per window pixel would be stretched.
+QPixmap ScreenPicture(int Width, int Height);
 
 // Ends Qt's pooled threads (the raster engine starts them for large fills) before the
 // QApplication goes. Qt's own ending of them returns while each thread still has its

@@ -6,11 +6,59 @@
 
 #include <QCursor>
 #include <QIcon>
+#include <QIconEngine>
 #include <QImage>
+#include <QPainter>
 #include <QPixmap>
 #include <QSystemTrayIcon>
 
+#include <algorithm>
+#include <utility>
+
 namespace {
+
+// A palette icon is pixel art: drawn at a whole number of screen pixels for each of its own,
+// the most that fit, in the middle of the place asked for. Any other ratio (a desktop scaled
+// by 125 %, an area of 22 pixels) would draw some of its strokes wider than others.
+class TPixelIconEngine : public QIconEngine {
+public:
+    explicit TPixelIconEngine(QImage Image) : FImage(std::move(Image)) {}
+
+    void paint(QPainter* Painter, const QRect& Rect, QIcon::Mode Mode, QIcon::State State) override
+    {
+        const qreal ratio = Painter->device() ? Painter->device()->devicePixelRatio() : 1.0;
+        QPixmap picture = pixmap((QSizeF(Rect.size()) * ratio).toSize(), Mode, State);
+        picture.setDevicePixelRatio(ratio);
+        Painter->drawPixmap(Rect.topLeft(), picture);
+    }
+    // Size in screen pixels.
+    QPixmap pixmap(const QSize& Size, QIcon::Mode, QIcon::State) override
+    {
+        QImage out(Size, QImage::Format_ARGB32_Premultiplied);
+        out.fill(Qt::transparent);
+        const int times = std::min(Size.width() / FImage.width(), Size.height() / FImage.height());
+        // Smaller than its own pixels: only a smoothed picture keeps all of it.
+        const QImage drawn = times >= 1 ? FImage.scaled(FImage.size() * times)
+                                        : FImage.scaled(Size, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        QPainter p(&out);
+        p.drawImage((Size.width() - drawn.width()) / 2, (Size.height() - drawn.height()) / 2, drawn);
+        p.end();
+        return QPixmap::fromImage(out);
+    }
+    QSize actualSize(const QSize& Size, QIcon::Mode, QIcon::State) override { return Size; }
+    QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override
+    {
+        QList<QSize> sizes;
+        for (int times = 1; times <= 4; ++times) sizes.push_back(FImage.size() * times);
+        return sizes;
+    }
+    QIconEngine* clone() const override { return new TPixelIconEngine(FImage); }
+
+private:
+    QImage FImage;
+};
+
+} // namespace
 
 QIcon QtIconOf(HICON Icon)
 {
@@ -23,8 +71,10 @@ QIcon QtIconOf(HICON Icon)
             const uint8_t index = i < image->Pixels.size() ? image->Pixels[i] : 0;
             q.setPixel(x, y, index < image->Palette.size() ? image->Palette[index] : 0);
         }
-    return QIcon(QPixmap::fromImage(q));
+    return QIcon(new TPixelIconEngine(std::move(q)));
 }
+
+namespace {
 
 // The mouse message the platform reports for each of Qt's activation reasons.
 LPARAM MouseMessageOf(QSystemTrayIcon::ActivationReason Reason)

@@ -8,7 +8,13 @@
 #include <memory>
 #include <utility>
 
+class QIcon;
 class QSystemTrayIcon;
+
+// A palette icon as Qt draws it: sharp and even at every size and pixel ratio, at a whole
+// number of screen pixels for each of its own (the icon's own size on a plain desktop, twice
+// that at 200 %); empty for a handle that names no icon.
+QIcon QtIconOf(HICON Icon);
 
 class TQtDesktop : public TDesktop {
 public:

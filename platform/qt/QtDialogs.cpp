@@ -14,6 +14,7 @@
 #include <QShowEvent>
 #include <QWindow>
 
+#include <algorithm>
 #include <map>
 
 namespace {
@@ -148,7 +149,10 @@ void CentreOnScreen(QWidget& Window)
     PlaceFrame(Window, [&Window](const QMargins& Frame) {
         const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
         const QSize outer = Window.size().grownBy(Frame);
-        return QPoint(area.x() + (area.width() - outer.width()) / 2, area.y() + (area.height() - outer.height()) / 2);
+        // A window larger than the area keeps its top left corner, and with it its title
+        // bar, on the screen: there it can still be moved.
+        return QPoint(std::max(area.x(), area.x() + (area.width() - outer.width()) / 2),
+                      std::max(area.y(), area.y() + (area.height() - outer.height()) / 2));
     });
 }
 

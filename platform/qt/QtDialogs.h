@@ -38,8 +38,9 @@ using TFrameCorner = std::function<QPoint(const QMargins& Frame)>;
 // where it stands otherwise.
 void PlaceFrame(QWidget& Window, TFrameCorner Corner);
 
-// Places a top-level window's outer frame in the middle of the primary screen's free area.
-// Its size must be final: a box that sizes itself when shown is placed after that.
+// Places a top-level window's outer frame in the middle of the primary screen's free area; one
+// larger than the area stands at its top or left edge instead. Its size must be final: a box
+// that sizes itself when shown is placed after that.
 void CentreOnScreen(QWidget& Window);
 
 // The file dialog as the seam shows it. The filter list shows each description exactly as

@@ -124,4 +124,22 @@ TEST_F(EditorDesktop, WindowsOverTheStartupQuestion)
     EXPECT_TRUE(X.WaitFor([&] { return X.WindowsNamed("Keysmith", 0, true).empty(); })) << "the question did not take OK";
 }
 
+// On a desktop scaled by 200 % the main window is larger than the screen (1262 x 956 screen
+// pixels on 1024 x 768): it stands with its title bar on the screen, where it can be moved.
+TEST_F(EditorDesktop, MainWindowLargerThanTheScreenKeepsItsTitleBarOnIt)
+{
+    std::filesystem::copy_file(ProgramDir() + "/Keysmith591", Folder.File("Keysmith591"));
+    WriteFileText(Folder.File("Keysmith591.ini"), "");
+    X.Start({Folder.File("Keysmith591")}, {"QT_SCALE_FACTOR=2"});
+    const unsigned long main = Shown("Keysmith591 - untitled.ckd");
+    ASSERT_NE(main, 0u);
+    TFrame f;
+    EXPECT_TRUE(X.WaitFor([&] {
+        f = Outer(main);
+        // At the screen's edge, to within one window pixel (a frame of one screen pixel is
+        // half a window pixel here).
+        return f.Width > 1024 && f.X >= 0 && f.X < 2 && f.Y >= 0 && f.Y < 2;
+    })) << "the frame at " << f.X << "," << f.Y << ", " << f.Width << "x" << f.Height;
+}
+
 } // namespace

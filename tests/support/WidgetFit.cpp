@@ -11,10 +11,12 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QStyleOptionComboBox>
 #include <QTabBar>
 #include <QTextBlock>
 #include <QTextLayout>
+#include <QToolBar>
 #include <QToolButton>
 
 #include <sstream>
@@ -49,6 +51,14 @@ QString ShownText(const QWidget* W)
     return {};
 }
 
+// The picture of a tool button in window pixels, as the style draws it at the screen's pixel
+// ratio: a picture without a ratio of its own is drawn at its pixel size.
+QSize DrawnIconSize(const QToolButton* T)
+{
+    if (T->icon().isNull()) return {0, 0};
+    return T->icon().pixmap(T->size().boundedTo(T->iconSize()), T->devicePixelRatioF()).deviceIndependentSize().toSize();
+}
+
 // The part of a control that its own drawing leaves to the caption fails to hold it, or the
 // caption is smaller than the window's font less one point.
 void CaptionFaults(QWidget* W, const QWidget& Window, std::vector<std::string>& Faults)
@@ -61,6 +71,9 @@ void CaptionFaults(QWidget* W, const QWidget& Window, std::vector<std::string>& 
     if (!ShownText(W).isEmpty() && QFontInfo(W->font()).pixelSize() < least)
         fault(ShownText(W), std::to_string(QFontInfo(W->font()).pixelSize()) + " pixels high, less than " + std::to_string(least));
     if (auto* l = qobject_cast<QLabel*>(W)) {
+        if (!l->pixmap().isNull() && l->pixmap().devicePixelRatio() != W->devicePixelRatioF())
+            fault("picture", "drawn at a pixel ratio of " + std::to_string(l->pixmap().devicePixelRatio()) + " on a screen of " +
+                                 std::to_string(W->devicePixelRatioF()));
         if (l->text().isEmpty() || !l->pixmap().isNull()) return;
         const QRect box = l->contentsRect();
         const QRect need = fm.boundingRect(box, int(l->alignment()) | (l->wordWrap() ? Qt::TextWordWrap : 0), l->text());
@@ -71,7 +84,7 @@ void CaptionFaults(QWidget* W, const QWidget& Window, std::vector<std::string>& 
         const int frame = W->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, W);
         const int need = fm.horizontalAdvance(Caption(t->text())) + 2 * frame;
         if (need > t->width()) fault(t->text(), "needs " + std::to_string(need) + " of " + std::to_string(t->width()));
-        if (t->iconSize().height() + fm.height() > t->height()) fault(t->text(), "picture and text taller than the button");
+        if (DrawnIconSize(t).height() + fm.height() > t->height()) fault(t->text(), "picture and text taller than the button");
     } else if (auto* p = qobject_cast<QPushButton*>(W)) {
         // Qt's push buttons ask for 80 pixels whatever they hold; the caption needs its
         // advance, the picture and the style's margins.
@@ -130,6 +143,10 @@ bool IsBevel(const QWidget* W)
 std::vector<std::string> FitFaults(QWidget& Window)
 {
     std::vector<std::string> faults;
+    // Its title bar on the screen, where it can be taken and moved.
+    if (const QScreen* screen = Window.screen(); screen && !screen->availableGeometry().contains(Window.frameGeometry().topLeft()))
+        faults.push_back(WidgetName(&Window) + " at " + Describe(Window.frameGeometry()) + " has its top left off the screen " +
+                         Describe(screen->availableGeometry()));
     const QRect window = Window.rect();
     const auto all = Window.findChildren<QWidget*>();
     for (QWidget* w : all) {
@@ -139,6 +156,19 @@ std::vector<std::string> FitFaults(QWidget& Window)
         else if (!w->parentWidget()->rect().contains(w->geometry()))
             faults.push_back(WidgetName(w) + " at " + Describe(w->geometry()) + " outside " + WidgetName(w->parentWidget()));
         CaptionFaults(w, Window, faults);
+    }
+    // The pictures of one tool bar stand at one size, the bar's: Qt gives every tool button
+    // on a bar the bar's size again whenever the bar announces it (a scaled desktop does so
+    // once the window is on its screen), whatever size the button was given.
+    for (const QToolBar* bar : Window.findChildren<QToolBar*>()) {
+        const auto size = [](QSize S) { return std::to_string(S.width()) + "x" + std::to_string(S.height()); };
+        for (const QToolButton* t : bar->findChildren<QToolButton*>(Qt::FindDirectChildrenOnly)) {
+            if (!t->isVisibleTo(&Window) || t->icon().isNull()) continue;
+            if (t->iconSize() != bar->iconSize())
+                faults.push_back(WidgetName(t) + " picture size " + size(t->iconSize()) + ", its tool bar's " + size(bar->iconSize()));
+            else if (DrawnIconSize(t) != t->iconSize())
+                faults.push_back(WidgetName(t) + " picture drawn at " + size(DrawnIconSize(t)) + " for " + size(t->iconSize()));
+        }
     }
     for (QWidget* a : all) {
         if (a->isWindow() || !a->isVisibleTo(&Window) || !IsControl(a)) continue;
