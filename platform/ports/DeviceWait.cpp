@@ -22,8 +22,7 @@ bool WaitForDeviceLock(int Fd, const std::function<bool()>& Gone)
         if (::flock(Fd, gWaitStep ? LOCK_EX | LOCK_NB : LOCK_EX) == 0) return true;
         if (errno == EINTR) continue;
         if (errno != EWOULDBLOCK || !gWaitStep) return false;
-        gWaitStep();
-        if (Gone && Gone()) return false;
+        if (!gWaitStep() || (Gone && Gone())) return false;
         ::poll(nullptr, 0, 10);
     }
 }
