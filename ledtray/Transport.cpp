@@ -145,10 +145,7 @@ bool SendKeypadCommand(Byte Command)
         CloseKeypadDevice();
         return !failed && !GaveUp;
     }
-    // Access had after all once the holder let go, as the wait was given up, is closed unused.
-    const bool opened = OpenKeyPort();
-    if (GaveUp) CloseKeyPort();
-    if (!opened || GaveUp) return false;
+    if (!OpenKeyPort()) return false;
     Sleep(10);
     int32_t missed = SendPs2Byte(CommandIntroducer);
     Sleep(10);
