@@ -331,20 +331,6 @@ bool LockedElsewhere(const std::string& File)
     return held;
 }
 
-// Whether the process has File open (the port driver's lock file while it waits for it).
-bool HasOpen(pid_t Pid, const std::string& File)
-{
-    struct stat wanted {};
-    if (stat(File.c_str(), &wanted) != 0) return false;
-    const std::string fds = "/proc/" + std::to_string(Pid) + "/fd";
-    std::error_code error;
-    for (const auto& fd : std::filesystem::directory_iterator(fds, error)) {
-        struct stat open {};
-        if (stat(fd.path().c_str(), &open) == 0 && open.st_dev == wanted.st_dev && open.st_ino == wanted.st_ino) return true;
-    }
-    return false;
-}
-
 // The keypad, or port access, that another program holds and may never let go of (here: the
 // test itself, and a second utility stopped in its PS/2 command): "Exit" or SIGTERM during the
 // command's wait ends the utility within a second as "Exit" does, with nothing sent.

@@ -266,20 +266,6 @@ TEST_F(Ps2TransportTest, PollLimitEndsTheWaitAtTheMillionthRead)
     EXPECT_EQ(pauses, (std::vector<uint32_t>{10, 10, 10, 100, 100, 100, 100, 100}));
 }
 
-// Whether process Pid has the file at Path open.
-bool HasOpen(pid_t Pid, const std::string& Path)
-{
-    struct stat file {};
-    if (::stat(Path.c_str(), &file) != 0) return false;
-    const std::string fds = "/proc/" + std::to_string(Pid) + "/fd";
-    std::error_code error;
-    for (const auto& fd : std::filesystem::directory_iterator(fds, error)) {
-        struct stat open {};
-        if (::stat(fd.path().c_str(), &open) == 0 && open.st_dev == file.st_dev && open.st_ino == file.st_ino) return true;
-    }
-    return false;
-}
-
 // Another utility's command (a process of its own), sent while this one's holds the byte
 // back: its port access waits for this one's to close, then opens as from nothing (this
 // one's closing removed the service it had installed), and its command follows whole.
