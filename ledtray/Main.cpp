@@ -217,7 +217,7 @@ void TMainForm::ExecuteCommand(Byte Command)
     const bool reached = SendKeypadCommand(Command);
     FSending = false;
     if (!reached) {
-        // What the program's end cut short is not reported: the user chose to end it.
+        // A program that is ending asks nothing more: a command it cut short has no box.
         if (Ending()) return;
         InformationBox(NoLinkText);
         return;
