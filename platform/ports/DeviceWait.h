@@ -15,5 +15,9 @@ void SetDeviceWaitStep(TDeviceWaitStep Step);
 
 // Inside the layer: locks Fd, waiting while another open file holds its lock. Gone, asked
 // after each wait step, ends the wait when what the step ran has made it pointless.
-enum class TDeviceLock { Had, GivenUp /* the step's false, or Gone */, Failed /* an error other than a held lock */ };
+enum class TDeviceLock {
+    Had,
+    GivenUp, // the wait step's false, or Gone
+    Failed,  // an error other than a held lock
+};
 TDeviceLock WaitForDeviceLock(int Fd, const std::function<bool()>& Gone = {});
