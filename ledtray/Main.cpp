@@ -75,6 +75,8 @@ TMainForm::TMainForm(TComponent* AOwner) : TForm(AOwner)
     KeyPort->SetLPTNumber(0);
     KeyPort->SetHardAccess(false);
     tray::KeyPort = KeyPort;
+    // A command waiting for what another program holds gives up once the utility is ending.
+    tray::ProgramEnding = [this] { return Ending(); };
 
     FormCreate(this);
 }
@@ -85,6 +87,7 @@ TMainForm::~TMainForm()
     // Neither the loop's hook, the transport nor the program block may reach a form that is gone.
     Application.OnMessage = nullptr;
     if (tray::KeyPort == KeyPort) tray::KeyPort = nullptr;
+    tray::ProgramEnding = nullptr;
     if (MainForm == this) MainForm = nullptr;
 }
 
@@ -214,10 +217,17 @@ void TMainForm::ExecuteCommand(Byte Command)
     const bool reached = SendKeypadCommand(Command);
     FSending = false;
     if (!reached) {
+        // A program that is ending asks nothing more: a command it cut short has no box.
+        if (Ending()) return;
         InformationBox(NoLinkText);
         return;
     }
     if (Command == kcGetVersion) GuideToVersionWindow();
+}
+
+bool TMainForm::Ending() const
+{
+    return FExitPending || Application.Terminated();
 }
 
 // The keypad types its version into the focused window at the next key press: Tapcheck's

@@ -60,6 +60,8 @@ private:
     void RunCommand(Byte Command);
     void ExecuteCommand(Byte Command);
     void GuideToVersionWindow();
+    // "Exit" chosen during a command, or the program ended from outside.
+    bool Ending() const;
 
     bool FSending = false;
     bool FExitPending = false; // "Exit" chosen while a command was being sent

@@ -9,8 +9,12 @@ uint16_t WantedVendorId = 0;
 uint16_t WantedProductId = 0;
 HANDLE KeypadHandle = nullptr;
 TPortAccess* KeyPort = nullptr;
+std::function<bool()> ProgramEnding;
 
 namespace {
+
+// The running command gave up a wait for another program's hold (ProgramEnding).
+bool GaveUp = false;
 
 // Output reports go through WriteFile, which needs the device open for writing; it takes the
 // byte whole or fails, with no pause.
@@ -49,7 +53,11 @@ const TKeypadProfileRow& WantedProfile()
 // PS/2 wait, so the utility keeps answering and what arrives is deferred as during any command.
 void WaitWithMessages()
 {
-    SetDeviceWaitStep([] { Application.ProcessMessages(); });
+    SetDeviceWaitStep([] {
+        Application.ProcessMessages();
+        GaveUp = ProgramEnding && ProgramEnding();
+        return !GaveUp;
+    });
 }
 
 } // namespace
@@ -126,14 +134,16 @@ int32_t SendPs2Byte(Byte B)
 bool SendKeypadCommand(Byte Command)
 {
     // Every byte is sent whatever became of the one before; a byte that was not handed over
-    // makes the command fail once its link is closed again.
+    // makes the command fail once its link is closed again. Only a wait given up ends the
+    // command there: its second byte alone would be a command of its own.
+    GaveUp = false;
     for (const TKeypadProfileRow& profile : KeypadProfiles) {
         SelectDeviceIds(profile.Selector);
         if (!FindKeypadDevice()) continue;
         bool failed = SendDeviceByte(CommandIntroducer);
-        failed |= SendDeviceByte(Command);
+        if (!GaveUp) failed |= SendDeviceByte(Command);
         CloseKeypadDevice();
-        return !failed;
+        return !failed && !GaveUp;
     }
     if (!OpenKeyPort()) return false;
     Sleep(10);

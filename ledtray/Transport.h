@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 
 class TPortAccess;
 
@@ -50,6 +51,12 @@ extern HANDLE KeypadHandle;
 // created. While it is null the PS/2 link cannot be opened.
 extern TPortAccess* KeyPort;
 
+// Asked at each step of a wait for a keypad or port access that another program holds (after
+// the waiting messages ran): true ends the wait, and what waited is not sent, since the holder
+// may never let go (a stopped or hung program) while this one is ending. Unset: such a wait
+// lasts until the holder lets go.
+extern std::function<bool()> ProgramEnding;
+
 void SelectDeviceIds(Byte Profile);
 // The keypad found is held for this program from its first byte to CloseKeypadDevice; while
 // another program holds it (a download), that byte waits, running the waiting window messages.
@@ -66,7 +73,8 @@ void CloseKeyPort();
 // messages on each such read. REQUIRES: KeyPort set.
 int32_t SendPs2Byte(Byte B);
 // True when a link was reached and both bytes were handed to it; false when no link was
-// reached (nothing sent) or a byte could not be handed over (the command still ran to its end).
+// reached (nothing sent), a byte could not be handed over (the command still ran to its end),
+// or ProgramEnding ended a wait for another program's hold (nothing sent through that link).
 bool SendKeypadCommand(Byte Command);
 
 } // namespace tray

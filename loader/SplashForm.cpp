@@ -150,6 +150,15 @@ public:
 constexpr QEventLoop::ProcessEventsFlags PaintOnlyFlags =
     QEventLoop::ExcludeUserInputEvents | QEventLoop::ExcludeSocketNotifiers | QEventLoop::X11ExcludeTimers;
 
+// What the window system told since the last call (what another window uncovered, where the
+// window is) is handled, and what it uncovered painted: at each repaint of the run, and while
+// the run waits for a keypad that another program holds, which may last.
+void HandleWindowNotices()
+{
+    TPaintOnly paintOnly;
+    QCoreApplication::processEvents(PaintOnlyFlags);
+}
+
 } // namespace
 
 void TForm2::Repaint()
@@ -163,7 +172,7 @@ void TForm2::Repaint()
             QCoreApplication::processEvents(PaintOnlyFlags, 20);
     }
     // What another window uncovered since the last paint is drawn again with the changes.
-    QCoreApplication::processEvents(PaintOnlyFlags);
+    HandleWindowNotices();
     repaint();
 }
 
@@ -178,8 +187,16 @@ void TForm2::FormCreate()
     FRunning = true;
     struct TRunEnd {
         bool& Running;
-        ~TRunEnd() { Running = false; }
+        ~TRunEnd()
+        {
+            Running = false;
+            SetDeviceWaitStep(nullptr);
+        }
     } runEnd{FRunning};
+    SetDeviceWaitStep([] {
+        HandleWindowNotices();
+        return true;
+    });
     SetText(Label6, std::string("Keyburn591 - Version ") + VersionText);
     if (FParams.size() > 1) {
         // A path given unquoted arrives split at its blanks (the editor quotes the one it passes).

@@ -1,7 +1,7 @@
 // The loader's one window. Its creation is the whole run: choose the file, read it, find the
 // keypad, send the stream with pacing and progress, show one result text. No event loop runs:
-// the window is painted only where the run repaints it, and takes no input and no request to
-// close while the run lasts.
+// the window is painted only where the run repaints it and while it waits for a keypad that
+// another program holds, and takes no input and no request to close while the run lasts.
 #pragma once
 #include "Dialogs.h"
 #include "KeypadProtocol.h"

@@ -126,6 +126,9 @@ void TPortAccess::OpenDriverDevice()
     };
     openDevice();
     if (DriverHandle != INVALID_HANDLE_VALUE) return;
+    // The device is there, but the program gave up waiting for the process that has it open:
+    // nothing is started for a program that is ending, nor taken for one it did not start.
+    if (GetLastError() == ERROR_OPERATION_ABORTED) return;
 
     ServiceWasRunning = false;
     ScmHandle = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);

@@ -91,7 +91,7 @@ hid_device* HeldHidDeviceOfHandle(void* Handle)
         const THandleObject* now = ObjectOf(Handle);
         return !now || now->Serial != serial;
     };
-    if (!WaitForDeviceLock(fd, gone)) {
+    if (WaitForDeviceLock(fd, gone) != TDeviceLock::Had) {
         ::close(fd);
         return nullptr;
     }

@@ -16,14 +16,13 @@ void SetDeviceWaitStep(TDeviceWaitStep Step)
     gWaitStep = Step;
 }
 
-bool WaitForDeviceLock(int Fd, const std::function<bool()>& Gone)
+TDeviceLock WaitForDeviceLock(int Fd, const std::function<bool()>& Gone)
 {
     for (;;) {
-        if (::flock(Fd, gWaitStep ? LOCK_EX | LOCK_NB : LOCK_EX) == 0) return true;
+        if (::flock(Fd, gWaitStep ? LOCK_EX | LOCK_NB : LOCK_EX) == 0) return TDeviceLock::Had;
         if (errno == EINTR) continue;
-        if (errno != EWOULDBLOCK || !gWaitStep) return false;
-        gWaitStep();
-        if (Gone && Gone()) return false;
+        if (errno != EWOULDBLOCK || !gWaitStep) return TDeviceLock::Failed;
+        if (!gWaitStep() || (Gone && Gone())) return TDeviceLock::GivenUp;
         ::poll(nullptr, 0, 10);
     }
 }

@@ -8,11 +8,16 @@
 
 // While it waits the thread blocks, unless the program has set a wait step: that then runs
 // about every 10 ms (a program whose windows must keep answering runs its waiting messages
-// there). nullptr restores blocking.
-using TDeviceWaitStep = void (*)();
+// there), and false from it ends the wait without the lock (the program is ending: the holder
+// may never let go). nullptr restores blocking.
+using TDeviceWaitStep = bool (*)();
 void SetDeviceWaitStep(TDeviceWaitStep Step);
 
 // Inside the layer: locks Fd, waiting while another open file holds its lock. Gone, asked
-// after each wait step, ends the wait when what the step ran has made it pointless. False when
-// the lock was not had: an error other than a held lock, or Gone.
-bool WaitForDeviceLock(int Fd, const std::function<bool()>& Gone = {});
+// after each wait step, ends the wait when what the step ran has made it pointless.
+enum class TDeviceLock {
+    Had,
+    GivenUp, // the wait step's false, or Gone
+    Failed,  // an error other than a held lock
+};
+TDeviceLock WaitForDeviceLock(int Fd, const std::function<bool()>& Gone = {});

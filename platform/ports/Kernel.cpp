@@ -119,7 +119,9 @@ HANDLE OpenDriverDevicePath(const std::string& FileName, uint32_t /*DesiredAcces
             if (errno != EWOULDBLOCK || OpenHere(device->Lock)) return Fail(ERROR_ACCESS_DENIED);
             // Another process has it: once it has closed it, look again as from nothing, since
             // its closing may have stopped the service it started, or removed it.
-            if (!WaitForDeviceLock(device->Lock)) return Fail(ERROR_ACCESS_DENIED);
+            const TDeviceLock lock = WaitForDeviceLock(device->Lock);
+            if (lock == TDeviceLock::GivenUp) return Fail(ERROR_OPERATION_ABORTED);
+            if (lock != TDeviceLock::Had) return Fail(ERROR_ACCESS_DENIED);
             continue;
         }
         if (!device->Driver->Open(error)) return Fail(error);

@@ -32,8 +32,9 @@ uint32_t GetWindowsDirectoryA(char* Buffer, uint32_t Size);
 // opens once at a time, whatever process asks: its handle holds the lock file beside the
 // driver file (its name with ".LCK", mode 0600), which no other user may open. A device that
 // another process has open is waited for as DeviceWait.h says, and once that process has
-// closed it, looked for anew (it may be gone then); one open in this process fails with 5 at
-// once. CreateFileA routes these paths here.
+// closed it, looked for anew (it may be gone then); a wait that the program's wait step gives
+// up fails with 995; one open in this process fails with 5 at once. CreateFileA routes these
+// paths here.
 bool IsDriverDevicePath(const std::string& FileName);
 HANDLE OpenDriverDevicePath(const std::string& FileName, uint32_t DesiredAccess, uint32_t ShareMode,
                             uint32_t CreationDisposition, uint32_t FlagsAndAttributes);

@@ -9,13 +9,18 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -314,6 +319,87 @@ TEST_F(TrayDesktop, EndedFromOutsideItEndsAsExitDoesAndLeavesNoPortService)
         EXPECT_TRUE(serverGone || status == 0) << "exit status " << status;
         EXPECT_EQ(windows.ServiceDatabase().find("[PORTACC]"), std::string::npos) << windows.ServiceDatabase();
     }
+}
+
+// Whether another process holds File's lock.
+bool LockedElsewhere(const std::string& File)
+{
+    const int fd = open(File.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool held = flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    close(fd);
+    return held;
+}
+
+// The keypad, or port access, that another program holds and may never let go of (here: the
+// test itself, and a second utility stopped in its PS/2 command): "Exit" or SIGTERM during the
+// command's wait ends the utility within a second as "Exit" does, with nothing sent.
+TEST_F(TrayDesktop, ExitOrSigtermEndsAWaitForWhatAnotherProgramHolds)
+{
+    struct TRow {
+        const char* Name;
+        bool PortAccess; // else the USB keypad
+        bool Exit;       // else SIGTERM
+    };
+    const TRow rows[] = {
+        {"USB keypad held, Exit", false, true},
+        {"USB keypad held, SIGTERM", false, false},
+        {"port access held, Exit", true, true},
+        {"port access held, SIGTERM", true, false},
+    };
+    const std::vector<std::string> env{"LD_LIBRARY_PATH=" + VirtualLibraryDir("virtualhid"), LeakSuppressions()};
+    std::unique_ptr<TTestWindowsFolder> windows;
+    pid_t stopped = -1; // the utility that holds port access
+    for (const TRow& row : rows) {
+        SCOPED_TRACE(row.Name);
+        int holder = -1;
+        pid_t pid = -1;
+        std::string lock;
+        std::remove(Keypad.LogFile().c_str());
+        if (!row.PortAccess) {
+            Keypad.SetDevices("04b4 0a0a\n");
+            holder = open(Keypad.DevicePath(0).c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0644);
+            ASSERT_EQ(flock(holder, LOCK_EX), 0);
+            pid = StartUtility(Keypad.LogFile());
+            Icon(pid);
+            X.Run({Helper(), "post", Title, "0x8591", "0xE4", "5"});
+            // The search has opened the keypad; the first byte waits for it.
+            ASSERT_TRUE(X.WaitFor([&] { return ReadFileText(Keypad.LogFile()).find(" open") != std::string::npos; }));
+        } else {
+            if (!PrivateWindowsFolderWorks()) GTEST_SKIP() << "no user and mount namespaces for a Windows folder of the test's own";
+            Keypad.SetDevices("");
+            if (!windows) {
+                // The other utility's controller never lets a byte through: it holds port access
+                // in its first byte's wait, and is stopped there.
+                windows = std::make_unique<TTestWindowsFolder>("status 0x01\n");
+                stopped = X.Start(windows->Command({Folder.File("QuillboardLED")}), env);
+                Icon(stopped);
+                X.Run({Helper(), "post", Title, "0x8591", "0xE4", "4"});
+                lock = windows->Path() + "/SYSTEM32/DRIVERS/PORTACC.LCK";
+                ASSERT_TRUE(X.WaitFor([&] { return LockedElsewhere(lock); })) << "the other utility never held port access";
+                kill(stopped, SIGSTOP);
+            }
+            lock = windows->Path() + "/SYSTEM32/DRIVERS/PORTACC.LCK";
+            pid = X.Start(windows->Command({Folder.File("QuillboardLED")}), env);
+            Choose(pid, Icon(pid), DownsToLedOn);
+            ASSERT_TRUE(X.WaitFor([&] { return HasOpen(pid, lock); })) << "the command does not wait for port access";
+        }
+        if (row.Exit) {
+            Choose(pid, Icon(pid), DownsToExit);
+        } else {
+            kill(pid, SIGTERM);
+        }
+        const auto asked = std::chrono::steady_clock::now();
+        EXPECT_EQ(X.Wait(pid, 1000), 0) << "the utility did not end within a second";
+        std::printf("[ figures  ] %s: ended %.2f s after\n", row.Name,
+                    std::chrono::duration<double>(std::chrono::steady_clock::now() - asked).count());
+        EXPECT_TRUE(ReportsOf(Keypad.LogFile()).empty());
+        if (windows) {
+            for (const std::string& line : windows->PortLog()) EXPECT_NE(line.rfind("out ", 0), 0u) << line;
+        }
+        if (holder >= 0) close(holder);
+    }
+    if (stopped > 0) kill(stopped, SIGKILL);
 }
 
 // Writes build/quillboardled-tray-menu.png and prints the idle utility's resident memory.

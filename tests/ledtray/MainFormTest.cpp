@@ -415,7 +415,8 @@ struct TWaitRow {
 // access that another program holds (a download, another utility's command). A command that arrives then (posted, or chosen from a
 // new menu) runs after the running one, in order of arrival, never between its bytes; "Exit"
 // ends the program once the running command is done, and what waits is dropped. Nothing is
-// shown while the keypad is held.
+// shown while the keypad is held. "Exit" during a wait for another program's hold ends the
+// wait: nothing of the command is sent, and no box says so.
 TEST_F(TrayForm, CommandsArrivingDuringAWaitRunAfterTheRunningOne)
 {
     const TWaitRow rows[] = {
@@ -426,6 +427,8 @@ TEST_F(TrayForm, CommandsArrivingDuringAWaitRunAfterTheRunningOne)
          {"0xe4", "0x04", "0xe4", "0x05", "0xe4", "0x06"}, {}, false, THeld::UsbKeypad},
         {"port access held elsewhere", 5, "Flash the LED", &TMainForm::mnuTurnLEDOff,
          {"0xe4", "0x04", "0xe4", "0x05", "0xe4", "0x06"}, {}, false, THeld::PortAccess},
+        {"Exit chosen while the USB keypad is held", 5, "Exit", &TMainForm::mnuTurnLEDOff, {}, {}, true, THeld::UsbKeypad},
+        {"Exit chosen while port access is held", 5, "Exit", &TMainForm::mnuTurnLEDOff, {}, {}, true, THeld::PortAccess},
     };
     for (const TWaitRow& row : rows) {
         SCOPED_TRACE(row.Name);
@@ -455,11 +458,13 @@ TEST_F(TrayForm, CommandsArrivingDuringAWaitRunAfterTheRunningOne)
                 if (++ticks < 2000 && (seen.Entries.empty() || QApplication::activePopupWidget())) return;
                 release.stop();
                 close(holder);
+                holder = -1;
             });
             release.start(5);
         }
 
         (Form.get()->*row.Command)->Click();
+        if (holder >= 0) close(holder);
 
         EXPECT_EQ(seen.Entries.size(), 9u) << "the menu did not open during the wait";
         Lines writes = DataPortWrites();

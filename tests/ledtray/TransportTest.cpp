@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -119,6 +121,23 @@ TEST_F(TransportTest, CommandGoesToTheFirstKeypadReachedAndEveryOpenedDeviceIsCl
         EXPECT_EQ(KeypadHandle, nullptr) << row.Name;
     }
     EXPECT_TRUE(Windows.PortLog().empty());
+}
+
+// Ending, the program gives up waiting for a keypad that another program holds: nothing of the
+// command goes out, not even its second byte once the other has let go just then.
+TEST_F(TransportTest, AWaitGivenUpSendsNothingMore)
+{
+    for (const char* devices : {"04b4 0a0a\n", "16c0 0607\n"}) {
+        SCOPED_TRACE(devices);
+        Attach(devices);
+        int holder = ::open(Keypad.DevicePath(0).c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0644);
+        ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+        ProgramEnding = [&holder] { return ::close(holder) == 0; };
+        EXPECT_FALSE(SendKeypadCommand(kcLEDOn));
+        ProgramEnding = nullptr;
+        EXPECT_TRUE(Keypad.Reports().empty());
+        EXPECT_EQ(KeypadHandle, nullptr);
+    }
 }
 
 // What the output-report path relies on of WriteFile: only a handle opened for writing takes
@@ -245,20 +264,6 @@ TEST_F(Ps2TransportTest, PollLimitEndsTheWaitAtTheMillionthRead)
     std::vector<uint32_t> pauses;
     for (auto& p : Paused) pauses.push_back(p.first);
     EXPECT_EQ(pauses, (std::vector<uint32_t>{10, 10, 10, 100, 100, 100, 100, 100}));
-}
-
-// Whether process Pid has the file at Path open.
-bool HasOpen(pid_t Pid, const std::string& Path)
-{
-    struct stat file {};
-    if (::stat(Path.c_str(), &file) != 0) return false;
-    const std::string fds = "/proc/" + std::to_string(Pid) + "/fd";
-    std::error_code error;
-    for (const auto& fd : std::filesystem::directory_iterator(fds, error)) {
-        struct stat open {};
-        if (::stat(fd.path().c_str(), &open) == 0 && open.st_dev == file.st_dev && open.st_ino == file.st_ino) return true;
-    }
-    return false;
 }
 
 // Another utility's command (a process of its own), sent while this one's holds the byte

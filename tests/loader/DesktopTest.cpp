@@ -1,6 +1,7 @@
 // The loader's window on an X server with a window manager (Xvfb, openbox): what another
-// window or the open dialog uncovers is drawn again at the run's next repaint, so the screen
-// shows the window as it renders itself; the dialog stands centred on the screen.
+// window or the open dialog uncovers is drawn again at the run's next repaint, or at once while
+// the run waits for a keypad that another program holds, so the screen shows the window as it
+// renders itself; the dialog stands centred on the screen.
 #include "HidTransport.h"
 #include "QtApplication.h"
 #include "QtDialogs.h"
@@ -15,9 +16,18 @@
 #include <QLineEdit>
 #include <QScreen>
 #include <QTimer>
+#include <QAbstractNativeEventFilter>
 #include <QWindow>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <unistd.h>
+#include <xcb/xcb.h>
+
+#include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <thread>
@@ -53,6 +63,36 @@ int Differences(QWidget& Window)
     return differ;
 }
 
+// Whether the window system's notices reach the program: the test marks the end of a drag by
+// a property change on the loader's window, which comes after the drag's own notices.
+class TMarkSeen : public QAbstractNativeEventFilter {
+public:
+    bool nativeEventFilter(const QByteArray& Type, void* Message, qintptr*) override
+    {
+        const auto* e = static_cast<const xcb_generic_event_t*>(Message);
+        if (Type == "xcb_generic_event_t" && (e->response_type & 0x7F) == XCB_PROPERTY_NOTIFY &&
+            reinterpret_cast<const xcb_property_notify_event_t*>(e)->atom == XCB_ATOM_WM_COMMAND)
+            Seen = true;
+        return false;
+    }
+    std::atomic<bool> Seen{false};
+};
+
+// Puts a window over the loader at +40+40 of Frame, runs Covered, then drags the window across
+// and off to the right; its process id.
+pid_t DragAcross(TX11Session& X, const QRect& Frame, const std::function<void()>& Covered = {})
+{
+    const pid_t over = X.Start({"xmessage", "-geometry", "+" + std::to_string(Frame.x() + 40) + "+" + std::to_string(Frame.y() + 40), "Over"});
+    std::string id = X.Run({"timeout", "15", "xdotool", "search", "--sync", "--onlyvisible", "--name", "^xmessage$"});
+    EXPECT_FALSE(id.empty()) << "no window to drag";
+    if (id.empty()) return over;
+    id.resize(id.find('\n'));
+    if (Covered) Covered();
+    for (int left = Frame.x() + 80; left < Frame.right() + 200; left += 60)
+        X.Run({"timeout", "15", "xdotool", "windowmove", "--sync", id, std::to_string(left), std::to_string(Frame.y() + 60)});
+    return over;
+}
+
 TEST(LoaderDesktop, WindowIsWholeAfterTheOpenDialogAndAWindowDraggedAcross)
 {
     TX11Session x(false);
@@ -67,7 +107,22 @@ TEST(LoaderDesktop, WindowIsWholeAfterTheOpenDialogAndAWindowDraggedAcross)
     WriteFileText(folder.File("Macro Files/chosen.ckd"), "[KEY3]\nL1_MacroMode=2\nLevel_1_Codes=1cf01c\n");
     SetSleepSeam(&Pause);
 
-    for (bool choose : {true, false}) {
+    TMarkSeen mark;
+    app.installNativeEventFilter(&mark);
+    struct TRow {
+        const char* Name;
+        bool Dialog;
+        bool Choose; // the file chosen in the dialog, or given
+        bool Held;   // the keypad held by another program until a window was dragged across
+    };
+    const TRow rows[] = {
+        {"file chosen", true, true, false},
+        {"dialog cancelled", true, false, false},
+        {"keypad held elsewhere", false, true, true},
+    };
+    for (const TRow& row : rows) {
+        SCOPED_TRACE(row.Name);
+        const bool choose = row.Choose;
         TVirtualLibraries libraries;
         // The dialog is answered once it stands framed and centred (or after 5 s).
         bool centred = false;
@@ -96,19 +151,45 @@ TEST(LoaderDesktop, WindowIsWholeAfterTheOpenDialogAndAWindowDraggedAcross)
                 if (w->objectName() == "Form2") form = w;
             if (shown.empty() || Ms >= 500) shown.push_back(Differences(*form));
             if (Ms != 25 || ++steps != 2) return;
-            const QRect g = form->frameGeometry();
-            x.Start({"xmessage", "-geometry", "+" + std::to_string(g.x() + 40) + "+" + std::to_string(g.y() + 40), "Over"});
-            std::string id = x.Run({"timeout", "15", "xdotool", "search", "--sync", "--onlyvisible", "--name", "^xmessage$"});
-            ASSERT_FALSE(id.empty()) << "no window to drag";
-            id.resize(id.find('\n'));
-            EXPECT_GT(Differences(*form), 0) << "the other window does not cover the loader";
-            for (int left = g.x() + 80; left < g.right() + 200; left += 60)
-                x.Run({"timeout", "15", "xdotool", "windowmove", "--sync", id, std::to_string(left), std::to_string(g.y() + 60)});
+            const pid_t over = DragAcross(x, form->frameGeometry(), [&] {
+                EXPECT_GT(Differences(*form), 0) << "the other window does not cover the loader";
+            });
+            kill(over, SIGTERM);
+            x.Wait(over, 3000);
         };
-        TForm2 form({folder.File("Keyburn591")});
+        // While the keypad is held, the run waits at its first byte, its last repaint done:
+        // another thread drags a window across it meanwhile, marks that, and lets go once the
+        // run has seen the mark (or after 5 s), so the first pause after the wait compares.
+        std::thread dragger;
+        std::remove(keypad.LogFile().c_str());
+        mark.Seen = false;
+        if (row.Held) {
+            const int holder = open(keypad.DevicePath(0).c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0644);
+            ASSERT_EQ(flock(holder, LOCK_EX), 0);
+            dragger = std::thread([&x, &keypad, &mark, holder] {
+                const bool opened = x.WaitFor([&] { return ReadFileText(keypad.LogFile()).find(" open") != std::string::npos; }, 10000);
+                std::string id = x.Run({"timeout", "15", "xdotool", "search", "--sync", "--onlyvisible", "--name",
+                                        "^Keyburn - USB/PS2 Keypad Programmer$"});
+                int left = 0, top = 0, width = 0, height = 0;
+                std::sscanf(x.Run({"xdotool", "getwindowgeometry", "--shell", id.substr(0, id.find('\n'))}).c_str(),
+                            "WINDOW=%*d X=%d Y=%d WIDTH=%d HEIGHT=%d", &left, &top, &width, &height);
+                EXPECT_TRUE(opened && width > 0) << "the loader never waited for the keypad";
+                if (opened && width > 0) {
+                    const pid_t over = DragAcross(x, QRect(left, top, width, height));
+                    x.Run({"xprop", "-id", id.substr(0, id.find('\n')), "-f", "WM_COMMAND", "8s", "-set", "WM_COMMAND", "dragged"});
+                    EXPECT_TRUE(x.WaitFor([&] { return mark.Seen.load(); })) << "the waiting loader took no notice";
+                    kill(over, SIGTERM);
+                    x.Wait(over, 3000);
+                }
+                close(holder);
+            });
+        }
+        TForm2 form(row.Dialog ? std::vector<std::string>{folder.File("Keyburn591")}
+                               : std::vector<std::string>{folder.File("Keyburn591"), folder.File("Macro Files/chosen.ckd")});
+        if (dragger.joinable()) dragger.join();
         EXPECT_EQ(form.Succeeded(), choose);
-        EXPECT_TRUE(centred) << "the open dialog is not centred on the screen";
-        EXPECT_EQ(shown, std::vector<int>(choose ? 2 : 1, 0)) << (choose ? "file chosen" : "dialog cancelled");
+        EXPECT_EQ(centred, row.Dialog) << "the open dialog is not centred on the screen";
+        EXPECT_EQ(shown, std::vector<int>(choose ? 2 : 1, 0));
         EXPECT_EQ(steps >= 2, choose) << "no window was dragged across";
         UnloadHidApi();
     }

@@ -1,3 +1,4 @@
+#include "DeviceWait.h"
 #include "PORT_32.h"
 #include "PortTestSupport.h"
 #include "ServiceDatabase.h"
@@ -95,6 +96,24 @@ TEST_F(TPortAccessTest, FailedOpenLeavesTheServiceForTheNextInstance)
     EXPECT_EQ(ServiceState(), "running");
     second.CloseAccess();
     EXPECT_EQ(ServiceState(), "stopped");
+}
+
+// A program that is ending gives up waiting for the device that another process has open (its
+// wait step says so): OpenAccess gives false, and opens and starts nothing, also when the other
+// lets go just then.
+TEST_F(TPortAccessTest, AWaitGivenUpOpensNothing)
+{
+    LeaveService(true);
+    static int holder = -1;
+    holder = ::open((Windows.Path() + "/SYSTEM32/DRIVERS/PORTACC.LCK").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+    SetDeviceWaitStep([] { return ::close(holder) != 0; });
+    TPortAccess port(nullptr);
+    EXPECT_FALSE(port.OpenAccess());
+    SetDeviceWaitStep(nullptr);
+    EXPECT_FALSE(port.ActiveHW());
+    EXPECT_TRUE(TakeCalls().empty());
+    EXPECT_EQ(ServiceState(), "running");
 }
 
 TEST_F(TPortAccessTest, WithoutTheServiceManagerOpenAccessGivesFalseAndWritesNothing)

@@ -106,3 +106,16 @@ void MakeExecutable(const std::string& Path)
     WriteFileText(Path, "#!/bin/sh\nexit 0\n");
     chmod(Path.c_str(), 0755);
 }
+
+bool HasOpen(pid_t Pid, const std::string& Path)
+{
+    struct stat file {};
+    if (::stat(Path.c_str(), &file) != 0) return false;
+    const std::string fds = "/proc/" + std::to_string(Pid) + "/fd";
+    std::error_code error;
+    for (const auto& fd : std::filesystem::directory_iterator(fds, error)) {
+        struct stat open {};
+        if (::stat(fd.path().c_str(), &open) == 0 && open.st_dev == file.st_dev && open.st_ino == file.st_ino) return true;
+    }
+    return false;
+}

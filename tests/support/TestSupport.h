@@ -3,6 +3,8 @@
 #include "Dialogs.h"
 #include "Files.h"
 
+#include <sys/types.h>
+
 #include <atomic>
 #include <deque>
 #include <functional>
@@ -72,6 +74,8 @@ private:
 };
 
 std::string ReadFileText(const std::string& Path);
+// Whether process Pid has the file at Path open (a lock file it waits for, for instance).
+bool HasOpen(pid_t Pid, const std::string& Path);
 // While it lives, renames the file at Path away and back again and again, as a save that
 // replaces the file does: the name is now and then without a file.
 class TRenamingRace {
