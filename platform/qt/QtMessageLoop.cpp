@@ -19,9 +19,19 @@
 
 namespace {
 
-// Takes the queue's messages in whichever loop is running when Qt delivers its wake-up event.
+// Takes the queue's messages in whichever loop is running when Qt delivers its wake-up event,
+// and holds the desktop. A child of the application, it ends with it, and the desktop with it:
+// never among the exit handlers or static destructors. When the X server goes, Qt's xcb
+// platform calls exit() from inside the loop; the application and its windows still exist
+// then, and a widget deleted there (the desktop's tray icons) may find Qt's own thread data
+// already gone and crash.
 class TQueuePump : public QObject {
 public:
+    explicit TQueuePump(std::unique_ptr<TDesktop> Desktop) : QObject(QCoreApplication::instance()), FDesktop(std::move(Desktop)) {}
+    // Nothing may reach the pump or the desktop once they are gone.
+    ~TQueuePump() override;
+    TDesktop& Desktop() { return *FDesktop; }
+
     void Wake()
     {
         if (FPending) return;
@@ -46,10 +56,19 @@ protected:
 
 private:
     bool FPending = false;
+    std::unique_ptr<TDesktop> FDesktop;
 };
 
 TQueuePump* Pump = nullptr;
-std::unique_ptr<TDesktop> InstalledDesktop;
+
+TQueuePump::~TQueuePump()
+{
+    Pump = nullptr;
+    SetQueueWakeup(nullptr);
+    SetMessagePump(nullptr);
+    SetMessageLoop(nullptr, nullptr);
+    SetDesktop(nullptr);
+}
 
 void PumpWaiting()
 {
@@ -115,24 +134,14 @@ void InstallEndSignals(std::function<void()> OnEnd)
 void InstallQtMessageLoop()
 {
     if (Pump) return;
-    Pump = new TQueuePump;
-    Pump->setParent(QCoreApplication::instance());
-    // The pump and the desktop end with the application: nothing may reach them after that.
-    QObject::connect(Pump, &QObject::destroyed, [] {
-        Pump = nullptr;
-        SetQueueWakeup(nullptr);
-        SetMessagePump(nullptr);
-        SetMessageLoop(nullptr, nullptr);
-        SetDesktop(nullptr);
-        InstalledDesktop.reset();
-    });
+    std::unique_ptr<TDesktop> desktop;
+    if (QGuiApplication::platformName() == QLatin1String("xcb")) desktop = MakeX11Desktop();
+    if (!desktop) desktop = std::make_unique<TQtDesktop>();
+    Pump = new TQueuePump(std::move(desktop));
     SetQueueWakeup([] {
         if (Pump) Pump->Wake();
     });
     SetMessagePump(PumpWaiting);
     SetMessageLoop(RunLoop, QuitLoop);
-    if (QGuiApplication::platformName() == QLatin1String("xcb"))
-        InstalledDesktop = MakeX11Desktop();
-    if (!InstalledDesktop) InstalledDesktop = std::make_unique<TQtDesktop>();
-    SetDesktop(InstalledDesktop.get());
+    SetDesktop(&Pump->Desktop());
 }

@@ -142,4 +142,38 @@ TEST_F(EditorDesktop, MainWindowLargerThanTheScreenKeepsItsTitleBarOnIt)
     })) << "the frame at " << f.X << "," << f.Y << ", " << f.Width << "x" << f.Height;
 }
 
+// The X server's end (a logout, a crash) while the editor runs: Qt ends the program with exit
+// status 1, also with a dialog of its own up, whose loop is the one running then.
+struct TServerGoneRow {
+    const char* Name;
+    int ClickX;        // the tool button that opens the window (0: none)
+    const char* Title; // the window then on the screen
+};
+
+void PrintTo(const TServerGoneRow& Row, std::ostream* Out)
+{
+    *Out << Row.Name;
+}
+
+class EditorServerGone : public EditorDesktop, public ::testing::WithParamInterface<TServerGoneRow> {};
+
+TEST_P(EditorServerGone, EndsWithStatus1)
+{
+    std::filesystem::copy_file(ProgramDir() + "/Keysmith591", Folder.File("Keysmith591"));
+    WriteFileText(Folder.File("Keysmith591.ini"), ""); // the question was answered before
+    const pid_t pid = X.Start({Folder.File("Keysmith591")});
+    const unsigned long main = Shown("Keysmith591 - untitled.ckd");
+    ASSERT_NE(main, 0u);
+    if (GetParam().ClickX != 0) Click(main, GetParam().ClickX, 18);
+    ASSERT_NE(Shown(GetParam().Title), 0u);
+    X.KillServer();
+    EXPECT_EQ(X.Wait(pid, 10000), 1) << "-1: did not end; 128 + n: ended by signal n";
+}
+
+INSTANTIATE_TEST_SUITE_P(States, EditorServerGone,
+                         ::testing::Values(TServerGoneRow{"Idle", 0, "Keysmith591 - untitled.ckd"},
+                                           TServerGoneRow{"WithKeypadPropertiesOpen", 277, "Keypad Properties"},
+                                           TServerGoneRow{"WithTheOpenDialogOpen", 88, "Open Redefinition File"}),
+                         [](const ::testing::TestParamInfo<TServerGoneRow>& Info) { return std::string(Info.param.Name); });
+
 } // namespace

@@ -21,6 +21,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -286,40 +287,96 @@ TEST_F(TrayDesktop, ACommandPostedDuringThePs2WaitRunsAfterTheRunningOne)
     EXPECT_LT(secondPosted, stamp) << "the second command arrived too late to test the wait";
 }
 
-// Ended from outside, the utility ends as "Exit" does. Idle, by SIGHUP or SIGINT: at once,
-// through its own teardown (exit status 0). During a PS/2 command's wait (the controller's
-// output buffer full for a while), by SIGTERM or by the X server going away: the command
-// closes port access, which stops and removes the port driver's service that it installed,
-// and then the program ends.
-TEST_F(TrayDesktop, EndedFromOutsideItEndsAsExitDoesAndLeavesNoPortService)
+// What the utility is doing when it is ended from outside.
+enum class TState { Idle, MenuOpen, BoxOpen, CommandOverABox, UsbWait, Ps2Wait };
+
+struct TEndRow {
+    const char* Name;
+    TState State;
+    int Signal; // 0: the X server goes away, as at a logout or a crash
+};
+
+void PrintTo(const TEndRow& Row, std::ostream* Out)
 {
-    for (const int signal : {SIGHUP, SIGINT}) {
-        const pid_t pid = StartUtility();
-        Icon(pid);
-        kill(pid, signal);
-        EXPECT_EQ(X.Wait(pid, 5000), 0) << "signal " << signal;
+    *Out << Row.Name;
+}
+
+class TrayEndedFromOutside : public TrayDesktop, public ::testing::WithParamInterface<TEndRow> {};
+
+// Ended from outside, the utility ends as "Exit" does: by a signal, through its own teardown
+// (exit status 0), during a PS/2 command's wait once the command has closed port access,
+// which stops and removes the port driver's service that it installed. When the X server
+// goes, Qt ends the process (exit status 1) in whatever state it is, and port access is
+// closed all the same. Each row reaches its state and sees it before the end comes.
+TEST_P(TrayEndedFromOutside, EndsAsExitDoesAndLeavesNoPortService)
+{
+    const TEndRow& row = GetParam();
+    // In a Windows folder of the test's own, where the machine allows it: the controller's
+    // output buffer stays full for a while at each opening, so a PS/2 command waits.
+    std::optional<TTestWindowsFolder> windows;
+    if (PrivateWindowsFolderWorks())
+        windows.emplace("status 0x01 300000\n");
+    else if (row.State == TState::Ps2Wait)
+        GTEST_SKIP() << "no user and mount namespaces for a Windows folder of the test's own";
+    if (row.State == TState::Ps2Wait) Keypad.SetDevices("");
+    const std::vector<std::string> program{Folder.File("QuillboardLED")};
+    const pid_t pid = X.Start(windows ? windows->Command(program) : program,
+                              {"LD_LIBRARY_PATH=" + VirtualLibraryDir("virtualhid"), LeakSuppressions()});
+    const TWindowGeometry icon = Icon(pid);
+    ASSERT_NE(icon.Id, 0u) << "no icon in the tray";
+
+    const std::string help = "QuillboardLED Demo v5.10 - Help";
+    int holder = -1; // another program's hold on the keypad
+    switch (row.State) {
+    case TState::Idle: break;
+    case TState::MenuOpen:
+        Click(icon, "3");
+        ASSERT_TRUE(X.WaitFor([&] { return !Others(pid, icon).empty(); })) << "no menu";
+        break;
+    case TState::BoxOpen:
+    case TState::CommandOverABox:
+        Choose(pid, icon, DownsToHelp);
+        ASSERT_TRUE(X.WaitFor([&] { return !X.WindowsNamed(help, pid, true).empty(); })) << "no help box";
+        if (row.State == TState::BoxOpen) break;
+        Choose(pid, icon, DownsToLedOn);
+        ASSERT_TRUE(X.WaitFor([&] { return ReportsOf(Keypad.LogFile()).size() == 2; })) << "the command did not run";
+        ASSERT_FALSE(X.WindowsNamed(help, pid, true).empty()) << "the box went away";
+        break;
+    case TState::UsbWait:
+        holder = open(Keypad.DevicePath(0).c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0644);
+        ASSERT_EQ(flock(holder, LOCK_EX), 0);
+        X.Run({Helper(), "post", Title, "0x8591", "0xE4", "5"});
+        // The command's hold opens the node just before it waits for it.
+        ASSERT_TRUE(X.WaitFor([&] { return HasOpen(pid, Keypad.DevicePath(0)); })) << "the command does not wait";
+        break;
+    case TState::Ps2Wait:
+        X.Run({Helper(), "post", Title, "0x8591", "0xE4", "5"});
+        ASSERT_TRUE(X.WaitFor([&] { return windows->ServiceDatabase().find("[PORTACC]") != std::string::npos; }))
+            << "the command did not start the port driver's service";
+        break;
     }
 
-    if (!PrivateWindowsFolderWorks()) GTEST_SKIP() << "no user and mount namespaces for a Windows folder of the test's own";
-    Keypad.SetDevices("");
-    // SIGTERM, then the X server gone (last: nothing runs on this desktop after it).
-    for (const bool serverGone : {false, true}) {
-        SCOPED_TRACE(serverGone ? "X server gone" : "SIGTERM");
-        TTestWindowsFolder windows("status 0x01 300000\n");
-        const pid_t pid = X.Start(windows.Command({Folder.File("QuillboardLED")}),
-                                  {"LD_LIBRARY_PATH=" + VirtualLibraryDir("virtualhid"), LeakSuppressions()});
-        Icon(pid);
-        X.Run({Helper(), "post", Title, "0x8591", "0xE4", "5"});
-        ASSERT_TRUE(X.WaitFor([&] { return windows.ServiceDatabase().find("[PORTACC]") != std::string::npos; }))
-            << "the command did not start the port driver's service";
-        serverGone ? X.KillServer() : void(kill(pid, SIGTERM));
-        const int status = X.Wait(pid, 60000);
-        ASSERT_NE(status, -1) << "the utility did not end";
-        // Qt ends the process itself when its X server is gone (exit status 1).
-        EXPECT_TRUE(serverGone || status == 0) << "exit status " << status;
-        EXPECT_EQ(windows.ServiceDatabase().find("[PORTACC]"), std::string::npos) << windows.ServiceDatabase();
+    row.Signal ? void(kill(pid, row.Signal)) : X.KillServer();
+    EXPECT_EQ(X.Wait(pid, 60000), row.Signal ? 0 : 1) << "-1: did not end; 128 + n: ended by signal n";
+    if (holder >= 0) close(holder);
+    if (windows) {
+        EXPECT_EQ(windows->ServiceDatabase().find("[PORTACC]"), std::string::npos) << windows->ServiceDatabase();
+    }
+    if (row.State != TState::CommandOverABox) {
+        EXPECT_TRUE(ReportsOf(Keypad.LogFile()).empty()) << "a command was sent";
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    States, TrayEndedFromOutside,
+    ::testing::Values(TEndRow{"SighupIdle", TState::Idle, SIGHUP}, TEndRow{"SigintIdle", TState::Idle, SIGINT},
+                      TEndRow{"SigtermInAPs2Wait", TState::Ps2Wait, SIGTERM},
+                      TEndRow{"ServerGoneIdle", TState::Idle, 0}, TEndRow{"ServerGoneWithTheMenuOpen", TState::MenuOpen, 0},
+                      TEndRow{"ServerGoneWithABoxOpen", TState::BoxOpen, 0},
+                      TEndRow{"ServerGoneWithABoxOpenAfterACommandOverIt", TState::CommandOverABox, 0},
+                      TEndRow{"ServerGoneInAUsbWait", TState::UsbWait, 0},
+                      TEndRow{"ServerGoneInAPs2Wait", TState::Ps2Wait, 0}),
+    [](const ::testing::TestParamInfo<TEndRow>& Info) { return std::string(Info.param.Name); });
 
 // Whether another process holds File's lock.
 bool LockedElsewhere(const std::string& File)

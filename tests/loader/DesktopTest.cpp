@@ -197,4 +197,30 @@ TEST(LoaderDesktop, WindowIsWholeAfterTheOpenDialogAndAWindowDraggedAcross)
     gAtPause = nullptr;
 }
 
+// The X server's end (a logout, a crash) while the real program runs: Qt ends it with exit
+// status 1 at its next repaint, in its open dialog or in the middle of a download (20 ms
+// after each byte, so it lasts for seconds).
+TEST(LoaderDesktop, ServerGoneEndsTheProgramWithStatus1)
+{
+    for (const bool downloading : {false, true}) {
+        SCOPED_TRACE(downloading ? "during the download" : "in the open dialog");
+        TX11Session x(false);
+        TVirtualKeypad keypad;
+        keypad.SetDevices("16c0 0607\n");
+        const std::string file = keypad.Dir.File("slow.ckd");
+        WriteFileText(file, "[GLOBAL_PARAMETERS]\nDownload_Delay=20\n[KEY3]\nL1_MacroMode=2\nLevel_1_Codes=1cf01c\n");
+        std::vector<std::string> argv{ProgramDir() + "/Keyburn591"};
+        if (downloading) argv.push_back(file);
+        const pid_t pid = x.Start(argv, {"LD_LIBRARY_PATH=" + VirtualLibraryDir("virtualhid")});
+        if (downloading)
+            ASSERT_TRUE(x.WaitFor([&] { return !keypad.Reports().empty(); }, 10000)) << "the download did not begin";
+        else
+            ASSERT_TRUE(x.WaitFor([&] { return !x.WindowsNamed("Keyburn - Choose Keypad File", pid, true).empty(); }))
+                << "no open dialog";
+        x.KillServer();
+        // A download that ran to its end would give 0.
+        EXPECT_EQ(x.Wait(pid, 10000), 1) << "-1: did not end; 128 + n: ended by signal n";
+    }
+}
+
 } // namespace
