@@ -134,6 +134,14 @@ SC_HANDLE CreateServiceA(SC_HANDLE SCManager, const char* ServiceName, const cha
         SetLastError(s->DeletePending ? ERROR_SERVICE_MARKED_FOR_DELETE : ERROR_SERVICE_EXISTS);
         return nullptr;
     }
+    // What a start would refuse for good is refused before anything is recorded; a driver file
+    // that is missing or names no driver of ours is only found out by the start, as ever.
+    uint32_t error = ERROR_SUCCESS;
+    const auto driver = LoadKernelDriver(BinaryPathName, TDriverLoad::Service, error);
+    if (driver ? !DeviceFilesUsable(BinaryPathName, *driver, error) : error == ERROR_ACCESS_DENIED) {
+        SetLastError(error);
+        return nullptr;
+    }
     db.Add({ServiceName, Text(DisplayName), ServiceType, StartType, ErrorControl, StoredImagePath(BinaryPathName),
             SERVICE_STOPPED, false});
     if (!db.Save()) return nullptr;
@@ -167,7 +175,9 @@ bool StartServiceA(SC_HANDLE Service, uint32_t /*NumServiceArgs*/, const char** 
     if (s->DeletePending) return Fail(ERROR_SERVICE_MARKED_FOR_DELETE);
     if (s->State == SERVICE_RUNNING) return Fail(ERROR_SERVICE_ALREADY_RUNNING);
     uint32_t error = ERROR_SUCCESS;
-    if (!LoadKernelDriver(ResolveProfilePath(s->ImagePath), TDriverLoad::Service, error)) return Fail(error);
+    const std::string file = ResolveProfilePath(s->ImagePath);
+    const auto driver = LoadKernelDriver(file, TDriverLoad::Service, error);
+    if (!driver || !DeviceFilesUsable(file, *driver, error)) return Fail(error);
     s->State = SERVICE_RUNNING;
     return db.Save();
 }

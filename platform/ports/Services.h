@@ -50,7 +50,8 @@ struct SERVICE_STATUS {
 SC_HANDLE OpenSCManagerA(const char* MachineName, const char* DatabaseName, uint32_t DesiredAccess);
 // Records a kernel-driver service stopped. Null with last error 1073 when a service of that
 // name exists (1072 when it is marked for deletion), 87 for another service type or a name or
-// path with a control character, 5 when the database cannot be read or replaced.
+// path with a control character, 5 when the database cannot be read or replaced or when a start
+// would refuse the driver's files (StartServiceA's 5): nothing is recorded then.
 SC_HANDLE CreateServiceA(SC_HANDLE SCManager, const char* ServiceName, const char* DisplayName, uint32_t DesiredAccess,
                          uint32_t ServiceType, uint32_t StartType, uint32_t ErrorControl, const char* BinaryPathName,
                          const char* LoadOrderGroup, uint32_t* TagId, const char* Dependencies,
@@ -60,8 +61,9 @@ SC_HANDLE OpenServiceA(SC_HANDLE SCManager, const char* ServiceName, uint32_t De
 // Starting, stopping and deleting each need the right in the handle's access (SERVICE_START,
 // SERVICE_STOP, DELETE): otherwise they fail with 5.
 // Fails with 1056 when the service runs, 1072 when it is marked for deletion, 2 when its
-// driver file is missing, 193 when the file names no driver of ours, 5 when the driver file's
-// folder is one others may plant names in.
+// driver file is missing, 193 when the file names no driver of ours, 5 when the driver file,
+// its folder or a file its device would use (its lock, the controller's log) is refused
+// (Files.h), before the service is marked running.
 bool StartServiceA(SC_HANDLE Service, uint32_t NumServiceArgs, const char** ServiceArgVectors);
 // SERVICE_CONTROL_STOP only; fails with 1062 when the service is not running.
 bool ControlService(SC_HANDLE Service, uint32_t Control, SERVICE_STATUS* Status);
