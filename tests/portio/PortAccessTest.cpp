@@ -302,6 +302,8 @@ TEST_F(TPortAccessTest, AFolderSwappedForALinkRedirectsNothing)
     namespace fs = std::filesystem;
     const std::string root = fs::path(Windows.Path()).parent_path().string();
     const std::string system32 = Windows.Path() + "/SYSTEM32", third = root + "/third";
+    // The third user's folder (root's here: any the second user may not write), as the driver
+    // folder would be.
     fs::create_directory(third);
     fs::copy_file(Windows.DriverFile(), third + "/PORTACC.SYS");
     WriteFileText(third + "/PORTACC.LOG", "third's own\n");
@@ -313,9 +315,9 @@ TEST_F(TPortAccessTest, AFolderSwappedForALinkRedirectsNothing)
         if (::symlink(third.c_str(), swap.c_str()) != 0) return false;
         const pid_t parent = ::getpid(), swapper = ::fork();
         if (swapper != 0) return swapper > 0;
-        // Swaps until the second user's process ends, and at most this many times.
+        // Swaps until the second user's process ends, and at most this many times (seconds).
         ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-        for (long i = 0; i < 50'000'000 && ::getppid() == parent; ++i)
+        for (long i = 0; i < 2'000'000 && ::getppid() == parent; ++i)
             ::renameat2(AT_FDCWD, drivers.c_str(), AT_FDCWD, swap.c_str(), RENAME_EXCHANGE);
         ::_exit(0);
     });
