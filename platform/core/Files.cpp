@@ -20,6 +20,7 @@
 #include <random>
 #include <new>
 #include <sstream>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -127,12 +128,38 @@ struct TFolder {
     }
 };
 
+} // namespace
+
+// A pinned folder: its descriptor and status as it was judged.
+class TFolderPin {
+public:
+    std::string Dir;
+    int Fd;
+    struct stat St;
+    TFolderPin(std::string D, int F, const struct stat& S);
+    ~TFolderPin();
+};
+
+namespace {
+
+std::mutex gPinsGuard;
+std::vector<const TFolderPin*> gPins;
+
 // Opens Dir from the Windows folder down (or Dir alone, outside it), each folder below the
 // Windows folder by its name in the one above without following a link, and judges each as it
 // was opened: nothing is looked up by path again, so a folder swapped after its judging is never
 // the one used. False when refused; true also when a part is missing, with Missing set.
 bool OpenFolder(const std::string& Dir, TFolder& F)
 {
+    {
+        const std::lock_guard<std::mutex> hold(gPinsGuard);
+        const auto pin = std::find_if(gPins.begin(), gPins.end(), [&](const TFolderPin* p) { return p->Dir == Dir; });
+        if (pin != gPins.end()) {
+            F.Fd = ::fcntl((*pin)->Fd, F_DUPFD_CLOEXEC, 0);
+            F.St = (*pin)->St;
+            return F.Fd >= 0 || (Refuse(Dir, std::strerror(errno)), false);
+        }
+    }
     const std::string root = GetWindowsDirectoryA();
     std::string path = Dir, below;
     if (Dir.size() > root.size() && Dir.compare(0, root.size(), root) == 0 && Dir[root.size()] == '/') {
@@ -390,6 +417,32 @@ bool LayerFolderTrusted(const std::string& Dir)
 {
     TFolder folder;
     return OpenFolder(Dir, folder);
+}
+
+TFolderPin::TFolderPin(std::string D, int F, const struct stat& S) : Dir(std::move(D)), Fd(F), St(S)
+{
+    const std::lock_guard<std::mutex> hold(gPinsGuard);
+    gPins.push_back(this);
+}
+
+TFolderPin::~TFolderPin()
+{
+    {
+        const std::lock_guard<std::mutex> hold(gPinsGuard);
+        gPins.erase(std::find(gPins.begin(), gPins.end(), this));
+    }
+    ::close(Fd);
+}
+
+std::shared_ptr<TFolderPin> PinFolderOf(const std::string& Path)
+{
+    TFolder folder;
+    if (!OpenFolder(FolderOf(Path), folder) || folder.Missing) {
+        errno = folder.Missing ? ENOENT : EACCES;
+        return nullptr;
+    }
+    // A second pin of a pinned folder holds the same folder, through a descriptor of its own.
+    return std::make_shared<TFolderPin>(FolderOf(Path), std::exchange(folder.Fd, -1), folder.St);
 }
 
 bool LayerFileTrusted(const std::string& Path, TFileKind Kind)

@@ -3,6 +3,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 // How a path is reached: through symbolic links, as a user's own files are, or only where its
@@ -70,6 +71,13 @@ std::string ReplaceExtension(const std::string& Path, const std::string& Extensi
 
 // Whether Dir is trusted; a folder that is missing is (nothing can be planted in it).
 bool LayerFolderTrusted(const std::string& Dir);
+// The folder of Path, opened and judged as above and held: while a pin of it lives, the calls
+// below reach that folder through the pin's descriptor, as it was judged, and never open its
+// path anew, so a folder swapped in at the path since is never used. The service manager pins
+// a driver's folder at its install or start, for as long as its handle is open (Services.h).
+// Null, with errno EACCES when the folder is refused or ENOENT when it is missing.
+class TFolderPin;
+std::shared_ptr<TFolderPin> PinFolderOf(const std::string& Path);
 // The same for the file Path and its folder: where the file is there, it is no link, has one
 // link, neither group nor others may write it, and in a sticky folder it belongs to a trusted
 // user; of Kind Regular, it is also a regular file (Any leaves that to the opening, which

@@ -11,7 +11,10 @@
 // A driver file inside the Windows folder is recorded relative to it. A started kernel-driver
 // service provides the device named after its driver file's stem
 // ("PORTACC.SYS" gives "\\.\PORTACC", Kernel.h); starting checks that the file names a driver
-// of ours (KernelDrivers.h).
+// of ours (KernelDrivers.h). An install or start that judges the driver usable pins its folder
+// (Files.h) for as long as the manager handle it went through stays open: the start and the
+// device's opening in this process use that folder as it was judged, whatever is swapped in at
+// its path meanwhile.
 #pragma once
 #include <cstdint>
 #include <optional>

@@ -295,7 +295,8 @@ TEST_F(TPortAccessTest, WhatAnotherUserPlantsInASharedFolderRedirectsNothing)
 
 // The second user owns SYSTEM32 (a shape the layer accepts) and swaps the driver folder, root's,
 // with a link to a third user's folder, again and again, while root opens access: each folder
-// is used as it was judged, so nothing of the third user's is ever written.
+// is used as it was judged, so nothing of the third user's is ever written, and a swap between
+// a run's install, start and device opening leaves no service behind.
 TEST_F(TPortAccessTest, AFolderSwappedForALinkRedirectsNothing)
 {
     if (!TOtherUser::Works()) GTEST_SKIP() << "no second user on this machine";
@@ -333,6 +334,9 @@ TEST_F(TPortAccessTest, AFolderSwappedForALinkRedirectsNothing)
     }
     testing::internal::GetCapturedStderr();
     EXPECT_EQ(ReadFileText(third + "/PORTACC.LOG"), "third's own\n") << opened << " of " << runs << " runs opened";
+    // A run judged usable opens in the folder it judged, and closes what it started; a run refused
+    // installed and started nothing: no run leaves the service behind.
+    EXPECT_EQ(ServiceState(), "none") << opened << " of " << runs << " runs opened";
 }
 
 // Each request carries what the previous one left in the fields it does not set; only bytes 0
