@@ -148,7 +148,8 @@ std::vector<const TFolderPin*> gPins;
 // Opens Dir from the Windows folder down (or Dir alone, outside it), each folder below the
 // Windows folder by its name in the one above without following a link, and judges each as it
 // was opened: nothing is looked up by path again, so a folder swapped after its judging is never
-// the one used. False when refused; true also when a part is missing, with Missing set.
+// the one used. A pinned Dir is its pin's folder, as judged then (PinFolderOf). False when
+// refused; true also when a part is missing, with Missing set.
 bool OpenFolder(const std::string& Dir, TFolder& F)
 {
     {
