@@ -77,6 +77,7 @@ public:
         FOpened = TClock::now();
         return FInner->Open(Error);
     }
+    bool Usable(uint32_t& Error) const override { return FInner->Usable(Error); }
     bool Control(uint32_t Code, std::vector<uint8_t>& Buffer, uint32_t& Returned, uint32_t& Error) override
     {
         const bool taken = FInner->Control(Code, Buffer, Returned, Error);

@@ -112,7 +112,7 @@ HANDLE OpenDriverDevicePath(const std::string& FileName, uint32_t /*DesiredAcces
         // One opening at a time, across processes: the lock goes with the handle. It is a file of
         // its own beside the driver file that only the service manager's users may open; on the
         // driver file, which all may read, anyone could hold it and keep the device shut.
-        device->Lock = OpenLayerLock(ReplaceExtension(file, ".LCK"));
+        device->Lock = OpenLayerLock(DeviceLockFile(file));
         if (device->Lock < 0) return Fail(ERROR_ACCESS_DENIED);
         if (::flock(device->Lock, LOCK_EX | LOCK_NB) != 0) {
             // Open in this process, the device would never be let go of while it waits.

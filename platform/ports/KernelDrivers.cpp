@@ -47,3 +47,17 @@ std::unique_ptr<TKernelDriver> LoadKernelDriver(const std::string& DriverFile, T
 {
     return gLoader ? gLoader(DriverFile, How, Error) : LoadDriverFile(DriverFile, How, Error);
 }
+
+std::string DeviceLockFile(const std::string& DriverFile)
+{
+    return ReplaceExtension(DriverFile, ".LCK");
+}
+
+bool DeviceFilesUsable(const std::string& DriverFile, const TKernelDriver& Driver, uint32_t& Error)
+{
+    // Both are judged, so that what is refused is said whole at once.
+    const bool lock = LayerLockTrusted(DeviceLockFile(DriverFile));
+    const bool files = Driver.Usable(Error);
+    if (!lock) Error = ERROR_ACCESS_DENIED;
+    return lock && files;
+}

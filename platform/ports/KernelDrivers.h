@@ -25,6 +25,9 @@ public:
     // True only for a driver that answers from a description and touches nothing of the
     // machine; a driver that does not say so is taken to reach real hardware.
     virtual bool Simulated() const { return false; }
+    // Judges, without making or changing anything, the files Open would use (Files.h). False with
+    // Error when Open would refuse them. Every driver says, so that a wrapper cannot forget to ask.
+    virtual bool Usable(uint32_t& Error) const = 0;
 };
 
 // How the driver was loaded: as a kernel-driver service's device, or as the 9x family's
@@ -43,3 +46,10 @@ using TDriverLoader = std::function<std::unique_ptr<TKernelDriver>(const std::st
                                                                    uint32_t& Error)>;
 void SetDriverLoaderSeam(TDriverLoader Loader);
 std::unique_ptr<TKernelDriver> LoadKernelDriver(const std::string& DriverFile, TDriverLoad How, uint32_t& Error);
+
+// The lock file that an open device of DriverFile holds: its name with ".LCK", beside it.
+std::string DeviceLockFile(const std::string& DriverFile);
+// Whether the device of Driver, loaded from DriverFile, could open as far as files go: its lock
+// and what the driver keeps (Usable). Judged before a service is installed or started, so that a
+// run refused at the device leaves the service database as it found it. False with Error 5.
+bool DeviceFilesUsable(const std::string& DriverFile, const TKernelDriver& Driver, uint32_t& Error);

@@ -25,6 +25,8 @@ public:
         return false;
     }
 
+    bool Usable(uint32_t& /*Error*/) const override { return true; } // nothing but /dev/port
+
 protected:
     uint8_t ReadPort(uint16_t Port) override
     {

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <memory>
 #include <set>
 #include <vector>
@@ -19,6 +20,12 @@ struct TScObject {
     uint32_t Access = 0;
     bool Administrator = false; // managers only: opened by an administrator
     std::string Service; // services only
+    TScObject* Opener = nullptr; // services only: the manager that opened the handle, while open
+    // Managers only: the folders of the drivers installed or started through this manager, as
+    // they were judged, held until it closes (Files.h). The component's device opens before it
+    // closes its manager, so a folder swapped between the judging and the opening changes
+    // nothing: a run judged usable then opens, and one refused has changed nothing.
+    std::vector<std::shared_ptr<TFolderPin>> Pins;
 };
 
 // Query configuration and status, enumerate dependents, interrogate.
@@ -74,6 +81,20 @@ TService* ServiceOf(TServiceDatabase& Db, SC_HANDLE Service, uint32_t Right)
     return s;
 }
 
+// Judges the driver of File as a start would: loaded, and its device's files usable
+// (KernelDrivers.h), in its folder as pinned now; Manager keeps the pin of a driver judged
+// usable. ERROR_SUCCESS when usable; otherwise the start's error.
+uint32_t JudgeDriver(TScObject* Manager, const std::string& File)
+{
+    auto pin = PinFolderOf(File);
+    if (!pin && errno != ENOENT) return ERROR_ACCESS_DENIED;
+    uint32_t error = ERROR_SUCCESS;
+    const auto driver = LoadKernelDriver(File, TDriverLoad::Service, error);
+    if (!driver || !DeviceFilesUsable(File, *driver, error)) return error;
+    if (pin && Manager) Manager->Pins.push_back(std::move(pin));
+    return ERROR_SUCCESS;
+}
+
 std::string Text(const char* S)
 {
     return S ? S : "";
@@ -109,7 +130,7 @@ SC_HANDLE OpenSCManagerA(const char* MachineName, const char* DatabaseName, uint
         SetLastError(ERROR_ACCESS_DENIED);
         return nullptr;
     }
-    return Keep({true, DesiredAccess, IsAdministrator(), {}});
+    return Keep({true, DesiredAccess, IsAdministrator(), {}, nullptr, {}});
 }
 
 SC_HANDLE CreateServiceA(SC_HANDLE SCManager, const char* ServiceName, const char* DisplayName,
@@ -134,10 +155,16 @@ SC_HANDLE CreateServiceA(SC_HANDLE SCManager, const char* ServiceName, const cha
         SetLastError(s->DeletePending ? ERROR_SERVICE_MARKED_FOR_DELETE : ERROR_SERVICE_EXISTS);
         return nullptr;
     }
+    // What a start would refuse for good is refused before anything is recorded; a driver file
+    // that is missing or names no driver of ours is only found out by the start, as ever.
+    if (JudgeDriver(manager, BinaryPathName) == ERROR_ACCESS_DENIED) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return nullptr;
+    }
     db.Add({ServiceName, Text(DisplayName), ServiceType, StartType, ErrorControl, StoredImagePath(BinaryPathName),
             SERVICE_STOPPED, false});
     if (!db.Save()) return nullptr;
-    return Keep({false, DesiredAccess, false, ServiceName});
+    return Keep({false, DesiredAccess, false, ServiceName, manager, {}});
 }
 
 SC_HANDLE OpenServiceA(SC_HANDLE SCManager, const char* ServiceName, uint32_t DesiredAccess)
@@ -156,7 +183,7 @@ SC_HANDLE OpenServiceA(SC_HANDLE SCManager, const char* ServiceName, uint32_t De
         SetLastError(ERROR_SERVICE_DOES_NOT_EXIST);
         return nullptr;
     }
-    return Keep({false, DesiredAccess, false, s->Name});
+    return Keep({false, DesiredAccess, false, s->Name, manager, {}});
 }
 
 bool StartServiceA(SC_HANDLE Service, uint32_t /*NumServiceArgs*/, const char** /*ServiceArgVectors*/)
@@ -166,8 +193,8 @@ bool StartServiceA(SC_HANDLE Service, uint32_t /*NumServiceArgs*/, const char** 
     if (!s) return false;
     if (s->DeletePending) return Fail(ERROR_SERVICE_MARKED_FOR_DELETE);
     if (s->State == SERVICE_RUNNING) return Fail(ERROR_SERVICE_ALREADY_RUNNING);
-    uint32_t error = ERROR_SUCCESS;
-    if (!LoadKernelDriver(ResolveProfilePath(s->ImagePath), TDriverLoad::Service, error)) return Fail(error);
+    const uint32_t error = JudgeDriver(ObjectOf(Service, false)->Opener, ResolveProfilePath(s->ImagePath));
+    if (error != ERROR_SUCCESS) return Fail(error);
     s->State = SERVICE_RUNNING;
     return db.Save();
 }
@@ -204,6 +231,8 @@ bool CloseServiceHandle(SC_HANDLE Object)
     }
     std::unique_ptr<TScObject> owned(o);
     gObjects.erase(o);
+    for (TScObject* other : gObjects)
+        if (other->Opener == o) other->Opener = nullptr;
     if (o->Manager || NamedByHandle(o->Service)) return true;
     const auto goes = [&](TServiceDatabase& Db) {
         const TService* s = Db.Find(o->Service);

@@ -11,7 +11,10 @@
 // A driver file inside the Windows folder is recorded relative to it. A started kernel-driver
 // service provides the device named after its driver file's stem
 // ("PORTACC.SYS" gives "\\.\PORTACC", Kernel.h); starting checks that the file names a driver
-// of ours (KernelDrivers.h).
+// of ours (KernelDrivers.h). An install or start that judges the driver usable pins its folder
+// (Files.h) for as long as the manager handle it went through stays open: the start and the
+// device's opening in this process use that folder as it was judged, whatever is swapped in at
+// its path meanwhile.
 #pragma once
 #include <cstdint>
 #include <optional>
@@ -50,7 +53,8 @@ struct SERVICE_STATUS {
 SC_HANDLE OpenSCManagerA(const char* MachineName, const char* DatabaseName, uint32_t DesiredAccess);
 // Records a kernel-driver service stopped. Null with last error 1073 when a service of that
 // name exists (1072 when it is marked for deletion), 87 for another service type or a name or
-// path with a control character, 5 when the database cannot be read or replaced.
+// path with a control character, 5 when the database cannot be read or replaced or when a start
+// would refuse the driver's files (StartServiceA's 5): nothing is recorded then.
 SC_HANDLE CreateServiceA(SC_HANDLE SCManager, const char* ServiceName, const char* DisplayName, uint32_t DesiredAccess,
                          uint32_t ServiceType, uint32_t StartType, uint32_t ErrorControl, const char* BinaryPathName,
                          const char* LoadOrderGroup, uint32_t* TagId, const char* Dependencies,
@@ -60,8 +64,9 @@ SC_HANDLE OpenServiceA(SC_HANDLE SCManager, const char* ServiceName, uint32_t De
 // Starting, stopping and deleting each need the right in the handle's access (SERVICE_START,
 // SERVICE_STOP, DELETE): otherwise they fail with 5.
 // Fails with 1056 when the service runs, 1072 when it is marked for deletion, 2 when its
-// driver file is missing, 193 when the file names no driver of ours, 5 when the driver file's
-// folder is one others may plant names in.
+// driver file is missing, 193 when the file names no driver of ours, 5 when the driver file,
+// its folder or a file its device would use (its lock, the controller's log) is refused
+// (Files.h), before the service is marked running.
 bool StartServiceA(SC_HANDLE Service, uint32_t NumServiceArgs, const char** ServiceArgVectors);
 // SERVICE_CONTROL_STOP only; fails with 1062 when the service is not running.
 bool ControlService(SC_HANDLE Service, uint32_t Control, SERVICE_STATUS* Status);

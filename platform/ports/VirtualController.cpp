@@ -93,6 +93,13 @@ public:
 
     bool Simulated() const override { return true; }
 
+    bool Usable(uint32_t& Error) const override
+    {
+        if (LayerFileTrusted(FLogPath, TFileKind::Regular)) return true;
+        Error = ERROR_ACCESS_DENIED;
+        return false;
+    }
+
     bool Control(uint32_t Code, std::vector<uint8_t>& Buffer, uint32_t& Returned, uint32_t& Error) override
     {
         // A refused map leaves the request as it came, as a driver that fails it would.

@@ -5,9 +5,13 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <csignal>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -191,30 +195,44 @@ TEST_F(TPortAccessTest, ADamagedDatabaseIsMendedByTheNextRun)
 }
 
 // Another user may write a shared Windows folder only where its sticky bit keeps them from
-// replacing what is there; nothing they plant in it makes a privileged run write elsewhere.
+// replacing what is there; nothing they plant in it makes a privileged run write elsewhere, hang
+// or leave the database other than it found it, and a refusal names the file. The layer's locks
+// stand only where no other user may add a name, so sticky folders hold none.
 TEST_F(TPortAccessTest, WhatAnotherUserPlantsInASharedFolderRedirectsNothing)
 {
     if (!TOtherUser::Works()) GTEST_SKIP() << "no second user on this machine";
     namespace fs = std::filesystem;
-    enum TPlant { Nothing, LinkToRootsFile, LinkToNowhere, OwnFile, HeldLock, OwnDriver };
+    enum TPlant { Nothing, LinkToRootsFile, LinkToNowhere, OwnFile, HeldLock, OwnDriver, Fifo, HardLink, HeldRootsLock };
     struct TRow {
         const char* Name;
-        mode_t Folders; // the Windows folder, SYSTEM32 and SYSTEM32/DRIVERS
+        mode_t Folders; // the Windows folder and SYSTEM32
+        mode_t Drivers; // SYSTEM32/DRIVERS
         const char* Where;
         TPlant Plant;
         bool Opens;
+        const char* Named; // the file a refusal names on standard error
     };
+    const char* const lock = "SYSTEM32/DRIVERS/PORTACC.LCK";
+    const char* const log = "SYSTEM32/DRIVERS/PORTACC.LOG";
     const TRow rows[] = {
-        {"folders others may write", 0777, "", Nothing, false},
-        {"sticky folders, nothing planted", 01777, "", Nothing, true},
-        {"the database linked to root's file", 01777, "SERVICES.INI", LinkToRootsFile, false},
-        {"the database linked to nowhere", 01777, "SERVICES.INI", LinkToNowhere, false},
-        {"the log linked to root's file", 01777, "SYSTEM32/DRIVERS/PORTACC.LOG", LinkToRootsFile, false},
-        {"the log linked to nowhere", 01777, "SYSTEM32/DRIVERS/PORTACC.LOG", LinkToNowhere, false},
-        {"a database of another user's", 01777, "SERVICES.INI", OwnFile, false},
-        {"a lock held by another user", 01777, "SERVICES.LCK", HeldLock, false},
-        {"the lock linked to nowhere", 01777, "SERVICES.LCK", LinkToNowhere, false},
-        {"a driver file of another user's", 01777, "SYSTEM32/DRIVERS/PORTACC.SYS", OwnDriver, false},
+        {"root's folders, nothing planted", 0755, 0755, "", Nothing, true, nullptr},
+        {"folders others may write", 0777, 0777, "", Nothing, false, nullptr},
+        {"sticky folders, nothing planted", 01777, 01777, "", Nothing, false, "SERVICES.LCK"},
+        {"the database linked to root's file", 01777, 01777, "SERVICES.INI", LinkToRootsFile, false, "SERVICES.INI"},
+        {"the database linked to nowhere", 01777, 01777, "SERVICES.INI", LinkToNowhere, false, "SERVICES.INI"},
+        {"the log linked to root's file", 01777, 01777, log, LinkToRootsFile, false, nullptr},
+        {"the log linked to nowhere", 01777, 01777, log, LinkToNowhere, false, nullptr},
+        {"a database of another user's", 01777, 01777, "SERVICES.INI", OwnFile, false, "SERVICES.INI"},
+        {"a lock held by another user", 01777, 01777, "SERVICES.LCK", HeldLock, false, "SERVICES.LCK"},
+        {"the lock linked to nowhere", 01777, 01777, "SERVICES.LCK", LinkToNowhere, false, nullptr},
+        {"a driver file of another user's", 01777, 01777, "SYSTEM32/DRIVERS/PORTACC.SYS", OwnDriver, false, nullptr},
+        {"a device lock planted in a sticky driver folder", 0755, 01777, lock, OwnFile, false, lock},
+        {"a device log planted in a sticky driver folder", 0755, 01777, log, OwnFile, false, log},
+        {"a FIFO planted as the device log", 0755, 01777, log, Fifo, false, log},
+        {"the log hard-linked to root's file", 0755, 0755, log, HardLink, false, log},
+        {"the device lock hard-linked to root's file", 0755, 0755, lock, HardLink, false, lock},
+        {"the database lock hard-linked to root's file", 0755, 0755, "SERVICES.LCK", HardLink, false, "SERVICES.LCK"},
+        {"a 0644 device lock of root's held by another user", 0755, 0755, lock, HeldRootsLock, false, lock},
     };
     for (const TRow& row : rows) {
         SCOPED_TRACE(row.Name);
@@ -224,10 +242,19 @@ TEST_F(TPortAccessTest, WhatAnotherUserPlantsInASharedFolderRedirectsNothing)
         const std::string planted = windows.Path() + "/" + row.Where;
         WriteFileText(rootsFile, "root's own\n");
         if (row.Plant == OwnDriver) fs::remove(planted); // gone, as after a hand removed it
-        ASSERT_EQ(::chmod(rootsFile.c_str(), 0600), 0);
+        // Readable by all, as /etc/passwd is: a lock made of it must not take that away.
+        ASSERT_EQ(::chmod(rootsFile.c_str(), 0644), 0);
         ASSERT_EQ(::chmod(root.c_str(), 0711), 0);
-        for (const char* dir : {"", "/SYSTEM32", "/SYSTEM32/DRIVERS"})
-            ASSERT_EQ(::chmod((windows.Path() + dir).c_str(), row.Folders), 0);
+        for (const char* dir : {"", "/SYSTEM32"}) ASSERT_EQ(::chmod((windows.Path() + dir).c_str(), row.Folders), 0);
+        ASSERT_EQ(::chmod((windows.Path() + "/SYSTEM32/DRIVERS").c_str(), row.Drivers), 0);
+        // A link the test makes itself has the link count another user's would have.
+        if (row.Plant == HardLink) {
+            ASSERT_EQ(::link(rootsFile.c_str(), planted.c_str()), 0);
+        }
+        if (row.Plant == HeldRootsLock) { // an administrator's touch
+            WriteFileText(planted, "");
+            ASSERT_EQ(::chmod(planted.c_str(), 0644), 0);
+        }
         TOtherUser other([&] {
             switch (row.Plant) {
             case LinkToRootsFile:
@@ -240,8 +267,14 @@ TEST_F(TPortAccessTest, WhatAnotherUserPlantsInASharedFolderRedirectsNothing)
                                                       "State=4\nDeletePending=0\n");
             case OwnDriver:
                 return bool(std::ofstream(planted) << "driver virtual-keyboard-controller\n");
+            case Fifo:
+                return ::mkfifo(planted.c_str(), 0666) == 0;
             case HeldLock: {
                 const int fd = ::open(planted.c_str(), O_RDWR | O_CREAT | O_EXCL, 0644);
+                return fd >= 0 && ::flock(fd, LOCK_EX) == 0;
+            }
+            case HeldRootsLock: {
+                const int fd = ::open(planted.c_str(), O_RDONLY);
                 return fd >= 0 && ::flock(fd, LOCK_EX) == 0;
             }
             default:
@@ -249,17 +282,80 @@ TEST_F(TPortAccessTest, WhatAnotherUserPlantsInASharedFolderRedirectsNothing)
             }
         });
         ASSERT_TRUE(other.Result());
+        testing::internal::CaptureStderr();
         // Also refused by the read itself, as when it is planted after the layer looked.
         std::string data;
-        if (row.Plant == OwnFile || row.Plant == OwnDriver)
+        if (row.Plant == OwnFile || row.Plant == OwnDriver) {
             EXPECT_EQ(FileSystem().ReadWholeFile(planted, data, 1 << 20, TLinks::Refuse), TFileSystem::TReadResult::Failed);
+        }
+        const std::string database = ReadFileText(windows.Path() + "/SERVICES.INI");
+        ::alarm(20); // a run that waits without end ends the test
         TPortAccess port(nullptr);
+        const auto start = std::chrono::steady_clock::now();
         EXPECT_EQ(port.OpenAccess(), row.Opens);
+        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
         port.OutPort(0x60, 0xE4); // a log line, wherever the log is
         port.CloseAccess();
+        const std::string said = testing::internal::GetCapturedStderr();
+        ::alarm(0);
+        EXPECT_LT(took.count(), 5.0);
+        if (!row.Opens) {
+            EXPECT_EQ(ReadFileText(windows.Path() + "/SERVICES.INI"), database);
+        }
+        if (row.Named) {
+            EXPECT_NE(said.find(windows.Path() + "/" + row.Named + " refused: "), std::string::npos) << said;
+        }
         EXPECT_EQ(ReadFileText(rootsFile), "root's own\n");
+        struct stat st {};
+        EXPECT_TRUE(::stat(rootsFile.c_str(), &st) == 0 && (st.st_mode & 07777) == 0644);
         EXPECT_FALSE(fs::exists(fs::symlink_status(nowhere)));
     }
+}
+
+// The second user owns SYSTEM32 (a shape the layer accepts) and swaps the driver folder, root's,
+// with a link to a third user's folder, again and again, while root opens access: each folder
+// is used as it was judged, so nothing of the third user's is ever written, and a swap between
+// a run's install, start and device opening leaves no service behind.
+TEST_F(TPortAccessTest, AFolderSwappedForALinkRedirectsNothing)
+{
+    if (!TOtherUser::Works()) GTEST_SKIP() << "no second user on this machine";
+    namespace fs = std::filesystem;
+    const std::string root = fs::path(Windows.Path()).parent_path().string();
+    const std::string system32 = Windows.Path() + "/SYSTEM32", third = root + "/third";
+    // The third user's folder (root's here: any the second user may not write), as the driver
+    // folder would be.
+    fs::create_directory(third);
+    fs::copy_file(Windows.DriverFile(), third + "/PORTACC.SYS");
+    WriteFileText(third + "/PORTACC.LOG", "third's own\n");
+    ASSERT_EQ(::chmod(root.c_str(), 0711), 0);
+    ASSERT_EQ(::chmod(Windows.Path().c_str(), 0755), 0);
+    ASSERT_EQ(::chown(system32.c_str(), 65534, 65534), 0);
+    TOtherUser other([&] {
+        const std::string drivers = system32 + "/DRIVERS", swap = system32 + "/SWAP";
+        if (::symlink(third.c_str(), swap.c_str()) != 0) return false;
+        const pid_t parent = ::getpid(), swapper = ::fork();
+        if (swapper != 0) return swapper > 0;
+        // Swaps until the second user's process ends, and at most this many times (seconds).
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        for (long i = 0; i < 2'000'000 && ::getppid() == parent; ++i)
+            ::renameat2(AT_FDCWD, drivers.c_str(), AT_FDCWD, swap.c_str(), RENAME_EXCHANGE);
+        ::_exit(0);
+    });
+    ASSERT_TRUE(other.Result());
+    testing::internal::CaptureStderr(); // a refusal a run
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+    int runs = 0, opened = 0;
+    for (; runs < 400 && std::chrono::steady_clock::now() < until; ++runs) {
+        TPortAccess port(nullptr);
+        opened += port.OpenAccess();
+        port.OutPort(0x60, 0xE4);
+        port.CloseAccess();
+    }
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(ReadFileText(third + "/PORTACC.LOG"), "third's own\n") << opened << " of " << runs << " runs opened";
+    // A run judged usable opens in the folder it judged, and closes what it started; a run refused
+    // installed and started nothing: no run leaves the service behind.
+    EXPECT_EQ(ServiceState(), "none") << opened << " of " << runs << " runs opened";
 }
 
 // Each request carries what the previous one left in the fields it does not set; only bytes 0

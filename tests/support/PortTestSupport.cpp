@@ -12,6 +12,7 @@ public:
         : FInner(std::move(Inner)), FCalls(Calls)
     {
     }
+    bool Usable(uint32_t& Error) const override { return FInner->Usable(Error); }
     bool Open(uint32_t& Error) override { return FInner->Open(Error); }
     bool Control(uint32_t Code, std::vector<uint8_t>& Buffer, uint32_t& Returned, uint32_t& Error) override
     {
