@@ -137,7 +137,9 @@ TEST_F(QtDialogsTest, WindowsOpenCentredAndAboveTheQuestion)
             });
             row.Show();
             EXPECT_EQ(onTop, questionUp) << row.Name << (questionUp ? " with" : " without") << " the question";
-            if (row.Centred) EXPECT_LE((shown.center() - centre).manhattanLength(), 2) << row.Name;
+            if (row.Centred) {
+                EXPECT_LE((shown.center() - centre).manhattanLength(), 2) << row.Name;
+            }
         }
     }
 }
