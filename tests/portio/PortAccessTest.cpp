@@ -103,21 +103,25 @@ TEST_F(TPortAccessTest, FailedOpenLeavesTheServiceForTheNextInstance)
 }
 
 // A program that is ending gives up waiting for the device that another process has open (its
-// wait step says so): OpenAccess gives false, and opens and starts nothing, also when the other
-// lets go just then.
+// wait step says so): OpenAccess gives false, and opens nothing, also when the other lets go
+// just then; a wait given up after its own start or install leaves the service as it was.
 TEST_F(TPortAccessTest, AWaitGivenUpOpensNothing)
 {
-    LeaveService(true);
-    static int holder = -1;
-    holder = ::open((Windows.Path() + "/SYSTEM32/DRIVERS/PORTACC.LCK").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    ASSERT_EQ(::flock(holder, LOCK_EX), 0);
-    SetDeviceWaitStep([] { return ::close(holder) != 0; });
-    TPortAccess port(nullptr);
-    EXPECT_FALSE(port.OpenAccess());
-    SetDeviceWaitStep(nullptr);
-    EXPECT_FALSE(port.ActiveHW());
-    EXPECT_TRUE(TakeCalls().empty());
-    EXPECT_EQ(ServiceState(), "running");
+    for (const char* before : {"running", "stopped", "none"}) {
+        SCOPED_TRACE(before);
+        if (std::string(before) != "none") LeaveService(std::string(before) == "running");
+        static int holder = -1;
+        holder = ::open((Windows.Path() + "/SYSTEM32/DRIVERS/PORTACC.LCK").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+        SetDeviceWaitStep([] { return ::close(holder) != 0; });
+        TPortAccess port(nullptr);
+        EXPECT_FALSE(port.OpenAccess());
+        SetDeviceWaitStep(nullptr);
+        EXPECT_FALSE(port.ActiveHW());
+        EXPECT_TRUE(TakeCalls().empty());
+        EXPECT_EQ(ServiceState(), before);
+        std::filesystem::remove(Windows.Path() + "/SERVICES.INI");
+    }
 }
 
 TEST_F(TPortAccessTest, WithoutTheServiceManagerOpenAccessGivesFalseAndWritesNothing)
