@@ -159,7 +159,8 @@ SC_HANDLE CreateServiceA(SC_HANDLE SCManager, const char* ServiceName, const cha
         return nullptr;
     }
     // What a start would refuse for good is refused before anything is recorded; a driver file
-    // that is missing or names no driver of ours is only found out by the start, as ever.
+    // that is missing or names no driver of ours is only found out by the start, as ever (in a
+    // folder where the device's lock may stand).
     if (JudgeDriver(manager, BinaryPathName) == ERROR_ACCESS_DENIED) {
         SetLastError(ERROR_ACCESS_DENIED);
         return nullptr;
