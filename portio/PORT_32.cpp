@@ -142,6 +142,12 @@ void TPortAccess::OpenDriverDevice()
         }
     }
     openDevice();
+    // Given up after this run's own start (the program is ending, another process has the
+    // device): what it started or installed is undone now, since no CloseAccess will.
+    if (DriverHandle == INVALID_HANDLE_VALUE && GetLastError() == ERROR_OPERATION_ABORTED) {
+        StopDriverService();
+        if (!ServiceWasInstalled) DeleteDriverService();
+    }
     CloseServiceHandle(ScmHandle);
     ScmHandle = nullptr;
 }

@@ -90,7 +90,10 @@ uint32_t JudgeDriver(TScObject* Manager, const std::string& File)
     if (!pin && errno != ENOENT) return ERROR_ACCESS_DENIED;
     uint32_t error = ERROR_SUCCESS;
     const auto driver = LoadKernelDriver(File, TDriverLoad::Service, error);
-    if (!driver || !DeviceFilesUsable(File, *driver, error)) return error;
+    // A folder where the device could never open refuses the run whatever its driver file holds:
+    // its owner could remove the file, and a missing one alone would let the install go ahead.
+    if (!driver) return LayerLockTrusted(DeviceLockFile(File)) ? error : ERROR_ACCESS_DENIED;
+    if (!DeviceFilesUsable(File, *driver, error)) return error;
     if (pin && Manager) Manager->Pins.push_back(std::move(pin));
     return ERROR_SUCCESS;
 }
@@ -156,7 +159,8 @@ SC_HANDLE CreateServiceA(SC_HANDLE SCManager, const char* ServiceName, const cha
         return nullptr;
     }
     // What a start would refuse for good is refused before anything is recorded; a driver file
-    // that is missing or names no driver of ours is only found out by the start, as ever.
+    // that is missing or names no driver of ours is only found out by the start, as ever (in a
+    // folder where the device's lock may stand).
     if (JudgeDriver(manager, BinaryPathName) == ERROR_ACCESS_DENIED) {
         SetLastError(ERROR_ACCESS_DENIED);
         return nullptr;

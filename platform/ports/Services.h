@@ -66,7 +66,8 @@ SC_HANDLE OpenServiceA(SC_HANDLE SCManager, const char* ServiceName, uint32_t De
 // Fails with 1056 when the service runs, 1072 when it is marked for deletion, 2 when its
 // driver file is missing, 193 when the file names no driver of ours, 5 when the driver file,
 // its folder or a file its device would use (its lock, the controller's log) is refused
-// (Files.h), before the service is marked running.
+// (Files.h), before the service is marked running; a folder where the device's lock may not
+// stand gives 5 also for a driver file missing or of no driver.
 bool StartServiceA(SC_HANDLE Service, uint32_t NumServiceArgs, const char** ServiceArgVectors);
 // SERVICE_CONTROL_STOP only; fails with 1062 when the service is not running.
 bool ControlService(SC_HANDLE Service, uint32_t Control, SERVICE_STATUS* Status);

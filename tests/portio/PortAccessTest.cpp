@@ -103,21 +103,25 @@ TEST_F(TPortAccessTest, FailedOpenLeavesTheServiceForTheNextInstance)
 }
 
 // A program that is ending gives up waiting for the device that another process has open (its
-// wait step says so): OpenAccess gives false, and opens and starts nothing, also when the other
-// lets go just then.
+// wait step says so): OpenAccess gives false, and opens nothing, also when the other lets go
+// just then; a wait given up after its own start or install leaves the service as it was.
 TEST_F(TPortAccessTest, AWaitGivenUpOpensNothing)
 {
-    LeaveService(true);
-    static int holder = -1;
-    holder = ::open((Windows.Path() + "/SYSTEM32/DRIVERS/PORTACC.LCK").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    ASSERT_EQ(::flock(holder, LOCK_EX), 0);
-    SetDeviceWaitStep([] { return ::close(holder) != 0; });
-    TPortAccess port(nullptr);
-    EXPECT_FALSE(port.OpenAccess());
-    SetDeviceWaitStep(nullptr);
-    EXPECT_FALSE(port.ActiveHW());
-    EXPECT_TRUE(TakeCalls().empty());
-    EXPECT_EQ(ServiceState(), "running");
+    for (const char* before : {"running", "stopped", "none"}) {
+        SCOPED_TRACE(before);
+        if (std::string(before) != "none") LeaveService(std::string(before) == "running");
+        static int holder = -1;
+        holder = ::open((Windows.Path() + "/SYSTEM32/DRIVERS/PORTACC.LCK").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+        SetDeviceWaitStep([] { return ::close(holder) != 0; });
+        TPortAccess port(nullptr);
+        EXPECT_FALSE(port.OpenAccess());
+        SetDeviceWaitStep(nullptr);
+        EXPECT_FALSE(port.ActiveHW());
+        EXPECT_TRUE(TakeCalls().empty());
+        EXPECT_EQ(ServiceState(), before);
+        std::filesystem::remove(Windows.Path() + "/SERVICES.INI");
+    }
 }
 
 TEST_F(TPortAccessTest, WithoutTheServiceManagerOpenAccessGivesFalseAndWritesNothing)
@@ -202,7 +206,8 @@ TEST_F(TPortAccessTest, WhatAnotherUserPlantsInASharedFolderRedirectsNothing)
 {
     if (!TOtherUser::Works()) GTEST_SKIP() << "no second user on this machine";
     namespace fs = std::filesystem;
-    enum TPlant { Nothing, LinkToRootsFile, LinkToNowhere, OwnFile, HeldLock, OwnDriver, Fifo, HardLink, HeldRootsLock };
+    enum TPlant { Nothing, LinkToRootsFile, LinkToNowhere, OwnFile, HeldLock, OwnDriver, Fifo, HardLink, HeldRootsLock,
+                  Removed };
     struct TRow {
         const char* Name;
         mode_t Folders; // the Windows folder and SYSTEM32
@@ -233,6 +238,8 @@ TEST_F(TPortAccessTest, WhatAnotherUserPlantsInASharedFolderRedirectsNothing)
         {"the device lock hard-linked to root's file", 0755, 0755, lock, HardLink, false, lock},
         {"the database lock hard-linked to root's file", 0755, 0755, "SERVICES.LCK", HardLink, false, "SERVICES.LCK"},
         {"a 0644 device lock of root's held by another user", 0755, 0755, lock, HeldRootsLock, false, lock},
+        {"the driver file removed by the driver folder's owner", 0755, 0755, "SYSTEM32/DRIVERS/PORTACC.SYS", Removed,
+         false, lock},
     };
     for (const TRow& row : rows) {
         SCOPED_TRACE(row.Name);
@@ -250,6 +257,9 @@ TEST_F(TPortAccessTest, WhatAnotherUserPlantsInASharedFolderRedirectsNothing)
         // A link the test makes itself has the link count another user's would have.
         if (row.Plant == HardLink) {
             ASSERT_EQ(::link(rootsFile.c_str(), planted.c_str()), 0);
+        }
+        if (row.Plant == Removed) {
+            ASSERT_EQ(::chown((windows.Path() + "/SYSTEM32/DRIVERS").c_str(), 65534, 65534), 0);
         }
         if (row.Plant == HeldRootsLock) { // an administrator's touch
             WriteFileText(planted, "");
@@ -269,6 +279,8 @@ TEST_F(TPortAccessTest, WhatAnotherUserPlantsInASharedFolderRedirectsNothing)
                 return bool(std::ofstream(planted) << "driver virtual-keyboard-controller\n");
             case Fifo:
                 return ::mkfifo(planted.c_str(), 0666) == 0;
+            case Removed:
+                return ::unlink(planted.c_str()) == 0;
             case HeldLock: {
                 const int fd = ::open(planted.c_str(), O_RDWR | O_CREAT | O_EXCL, 0644);
                 return fd >= 0 && ::flock(fd, LOCK_EX) == 0;
