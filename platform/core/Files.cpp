@@ -64,20 +64,6 @@ bool WriteAll(int fd, const std::string& data)
 
 const char kTemporaryPrefix[] = ".~qb.";
 
-// Says why the layer refused a file, on one line of standard error: a refusal repeats at every
-// run until someone mends the file, so it names the file for the administrator. A line just
-// said is not said again.
-void SayRefused(const std::string& Path, const char* Why)
-{
-    static std::mutex guard;
-    static std::string last;
-    const std::string line = "Quillboard port layer: " + Path + " refused: " + Why + "\n";
-    const std::lock_guard<std::mutex> hold(guard);
-    if (line == last) return;
-    last = line;
-    std::fputs(line.c_str(), stderr);
-}
-
 int Refuse(const std::string& Path, const char* Why)
 {
     SayRefused(Path, Why);
@@ -129,6 +115,20 @@ struct TFolder {
 };
 
 } // namespace
+
+// Says why the layer refused a file, on one line of standard error: a refusal repeats at every
+// run until someone mends the file, so it names the file for the administrator. A line just
+// said is not said again.
+void SayRefused(const std::string& Path, const char* Why)
+{
+    static std::mutex guard;
+    static std::string last;
+    const std::string line = "Quillboard port layer: " + Path + " refused: " + Why + "\n";
+    const std::lock_guard<std::mutex> hold(guard);
+    if (line == last) return;
+    last = line;
+    std::fputs(line.c_str(), stderr);
+}
 
 // A pinned folder: its descriptor and status as it was judged.
 class TFolderPin {

@@ -69,6 +69,9 @@ std::string ReplaceExtension(const std::string& Path, const std::string& Extensi
 // of the layer is a regular file with one link (another name of it could stand anywhere). What
 // is refused is said on standard error, one line naming the file and why.
 
+// Says on standard error, one line, that the layer refused Path and Why (a line just said is
+// not said again).
+void SayRefused(const std::string& Path, const char* Why);
 // Whether Dir is trusted; a folder that is missing is (nothing can be planted in it).
 bool LayerFolderTrusted(const std::string& Dir);
 // The folder of Path, opened and judged as above and held: while a pin of it lives, the calls

@@ -137,7 +137,10 @@ TServiceDatabase::TServiceDatabase(TUse Use)
     if (read == TFileSystem::TReadResult::Read) FServices = ReadServiceDatabase(text);
     // A database that is there but could not be read is never replaced: that would drop
     // every service it holds.
-    if (read == TFileSystem::TReadResult::Failed) FError = ERROR_ACCESS_DENIED;
+    if (read == TFileSystem::TReadResult::Failed) {
+        FError = ERROR_ACCESS_DENIED;
+        SayRefused(FPath, "it cannot be read whole (no regular file, unreadable or over 1 MiB)");
+    }
 }
 
 TServiceDatabase::~TServiceDatabase()

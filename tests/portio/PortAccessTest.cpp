@@ -207,7 +207,7 @@ TEST_F(TPortAccessTest, WhatAnotherUserPlantsInASharedFolderRedirectsNothing)
     if (!TOtherUser::Works()) GTEST_SKIP() << "no second user on this machine";
     namespace fs = std::filesystem;
     enum TPlant { Nothing, LinkToRootsFile, LinkToNowhere, OwnFile, HeldLock, OwnDriver, Fifo, HardLink, HeldRootsLock,
-                  Removed };
+                  Removed, Oversized };
     struct TRow {
         const char* Name;
         mode_t Folders; // the Windows folder and SYSTEM32
@@ -240,6 +240,7 @@ TEST_F(TPortAccessTest, WhatAnotherUserPlantsInASharedFolderRedirectsNothing)
         {"a 0644 device lock of root's held by another user", 0755, 0755, lock, HeldRootsLock, false, lock},
         {"the driver file removed by the driver folder's owner", 0755, 0755, "SYSTEM32/DRIVERS/PORTACC.SYS", Removed,
          false, lock},
+        {"a database too large to be one", 0755, 0755, "SERVICES.INI", Oversized, false, "SERVICES.INI"},
     };
     for (const TRow& row : rows) {
         SCOPED_TRACE(row.Name);
@@ -261,6 +262,7 @@ TEST_F(TPortAccessTest, WhatAnotherUserPlantsInASharedFolderRedirectsNothing)
         if (row.Plant == Removed) {
             ASSERT_EQ(::chown((windows.Path() + "/SYSTEM32/DRIVERS").c_str(), 65534, 65534), 0);
         }
+        if (row.Plant == Oversized) WriteFileText(planted, std::string((1 << 20) + 1, '\n'));
         if (row.Plant == HeldRootsLock) { // an administrator's touch
             WriteFileText(planted, "");
             ASSERT_EQ(::chmod(planted.c_str(), 0644), 0);
