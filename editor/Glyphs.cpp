@@ -41,7 +41,7 @@ QFont KeyCapFont()
 {
     QFont f = FormFont();
     // One point is 4/3 pixels at the windows' 96 dots per inch.
-    f.setPixelSize(static_cast<int>(std::ceil(FormFont().pixelSize() - 96.0 / 72.0)));
+    f.setPixelSize(static_cast<int>(std::ceil(f.pixelSize() - 96.0 / 72.0)));
     return f;
 }
 
@@ -98,7 +98,8 @@ QPixmap KeyCapPicture(const QString& Legend, bool TypingReaches, int Width, int 
     const QColor edge = TypingReaches ? QColor(0x3C, 0x8C, 0x2C) : QColor(0x80, 0x80, 0x80);
     p.setPen(edge);
     p.setBrush(face);
-    p.drawRoundedRect(QRectF(0.5, 0.5, Width - 1, Height - 1), 2.5, 2.5);
+    // The one-pixel outline just around the face.
+    p.drawRoundedRect(QRectF(KeyCapFace(Width, Height)).marginsAdded(QMarginsF(0.5, 0.5, 0.5, 0.5)), 2.5, 2.5);
     p.setFont(KeyCapFont());
     p.setPen(Qt::black);
     for (const TLegendLine& l : LayOutLegend(Legend, Width, Height)) p.drawText(l.Baseline, l.Text);

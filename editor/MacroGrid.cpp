@@ -219,12 +219,13 @@ void TMacroGrid::MoveByKey(int Key, TShiftState Shift)
 {
     if (Key == Qt::Key_Tab || Key == Qt::Key_Backtab) {
         // Tab goes one cell on and Shift+Tab one back, row after row, round from the last cell
-        // to the first; Ctrl+Tab stays. On an empty cell (at or past the macro's end) Shift+Tab
-        // stays too, so its Tab is appended there like any other code.
+        // to the first; Ctrl+Tab stays. On a blank cell (at or past the macro's end: empty in the
+        // text view, one blank in the hex view) Shift+Tab stays too, so its Tab is appended there
+        // like any other code.
         if (Shift & Qt::ControlModifier) return;
         constexpr int cells = ColCount * RowCount;
         const bool back = Key == Qt::Key_Backtab || (Shift & Qt::ShiftModifier);
-        if (back && FCells[Index(FCol, FRow)].isEmpty()) return;
+        if (back && FCells[Index(FCol, FRow)].trimmed().isEmpty()) return;
         const int step = back ? cells - 1 : 1;
         const int i = (Index(FCol, FRow) + step) % cells;
         FocusCell(i % ColCount, i / ColCount);

@@ -10,14 +10,10 @@ targets=("$build"/fuzz/fuzz_*)
 [ ${#targets[@]} -gt 0 ] || { echo "no fuzz targets built"; exit 1; }
 for t in "${targets[@]}"; do
   name=$(basename "$t")
-  case $name in
-    fuzz_code_string) kind=code_string ;;
-    fuzz_command_line) kind=command_line ;;
-    fuzz_version_block) kind=version_block ;;
-    fuzz_service_database) kind=service_database ;;
-    fuzz_driver_file) kind=driver_file ;;
-    *) kind=definition ;;
-  esac
+  # A target's input kind is its name, where fuzz/ has seeds of that name; the INI layer,
+  # the load and the download stream all read definition files.
+  kind=${name#fuzz_}
+  [ -f "$seeds/$kind.dict" ] || kind=definition
   corpus="$build/fuzz/corpus-$name"; mkdir -p "$corpus"
   echo "fuzzing $name for ${seconds}s"
   "$t" -max_total_time="$seconds" -max_len=65536 -print_final_stats=0 -dict="$seeds/$kind.dict" \

@@ -58,24 +58,33 @@ editor() {
   pids+=($editor_pid)
 }
 click() { xdotool mousemove --window "$1" "$2" "$3" click 1; }
+# A length in window pixels as screen pixels on the desktop scaled by $scale.
+scale=1
+at() { awk -v v="$1" -v s="$scale" 'BEGIN { printf "%d", v * s + 0.5 }'; }
 
-# The main window with a definition, then its dialogs. Toolbar buttons are 59 wide from the
-# left edge, with 12-wide separators: Properties at 248, Help at 437, Exit at 567.
+# The editor's main window with the example definition, Keypad Properties and About, each
+# shot named with the given suffix. Toolbar buttons are 59 wide from the left edge, with
+# 12-wide separators: Properties at 248, Help at 437, Exit at 567.
+editor_windows() {
+  main=$(window "^Keysmith591 - my keypad.ckd")
+  shot "main-window$1.png"
+  click "$main" "$(at 277)" "$(at 18)"
+  window "^Keypad Properties$" >/dev/null
+  shot "properties$1.png"
+  xdotool key Escape
+  sleep 0.3
+  click "$main" "$(at 466)" "$(at 18)"
+  sleep 0.5
+  xdotool key a
+  window "^About$" >/dev/null
+  shot "about$1.png"
+  xdotool key Return
+}
+
+# The main window with a definition, then its dialogs.
 touch "$settings"
 editor "$example"
-main=$(window "^Keysmith591 - my keypad.ckd")
-shot main-window.png
-click "$main" 277 18
-window "^Keypad Properties$" >/dev/null
-shot properties.png
-xdotool key Escape
-sleep 0.3
-click "$main" 466 18
-sleep 0.5
-xdotool key a
-window "^About$" >/dev/null
-shot about.png
-xdotool key Return
+editor_windows ""
 sleep 0.3
 xdotool windowactivate --sync "$main" 2>/dev/null || true
 xdotool key --window "$main" q
@@ -159,23 +168,10 @@ kill "$tray_pid"
 # lands at the scaled place.
 touch "$settings"
 for scale in ${SCALES:-1.5 2}; do
-  at() { awk -v v="$1" -v s="$scale" 'BEGIN { printf "%d", v * s + 0.5 }'; }
   desktop "$(at 1024)x$(at 768)"
   export QT_SCALE_FACTOR=$scale
   editor "$example"
-  main=$(window "^Keysmith591 - my keypad.ckd")
-  shot "main-window-$scale.png"
-  click "$main" "$(at 277)" "$(at 18)"
-  window "^Keypad Properties$" >/dev/null
-  shot "properties-$scale.png"
-  xdotool key Escape
-  sleep 0.3
-  click "$main" "$(at 466)" "$(at 18)"
-  sleep 0.5
-  xdotool key a
-  window "^About$" >/dev/null
-  shot "about-$scale.png"
-  xdotool key Return
+  editor_windows "-$scale"
   kill "$editor_pid"
   unset QT_SCALE_FACTOR
 done
