@@ -60,16 +60,17 @@ QSize DrawnIconSize(const QToolButton* T)
 }
 
 // The part of a control that its own drawing leaves to the caption fails to hold it, or the
-// caption is smaller than the window's font less one point.
-void CaptionFaults(QWidget* W, const QWidget& Window, std::vector<std::string>& Faults)
+// caption is smaller than LeastPixels (the window's font less one point).
+void CaptionFaults(QWidget* W, double LeastPixels, std::vector<std::string>& Faults)
 {
     const QFontMetrics fm(W->font());
     auto fault = [&](const QString& Text, const std::string& Why) {
         Faults.push_back(WidgetName(W) + " \"" + Text.toStdString() + "\": " + Why);
     };
-    const double least = QFontInfo(Window.font()).pixelSize() - Window.logicalDpiY() / 72.0;
-    if (!ShownText(W).isEmpty() && QFontInfo(W->font()).pixelSize() < least)
-        fault(ShownText(W), std::to_string(QFontInfo(W->font()).pixelSize()) + " pixels high, less than " + std::to_string(least));
+    const QString shown = ShownText(W);
+    const int pixels = QFontInfo(W->font()).pixelSize();
+    if (!shown.isEmpty() && pixels < LeastPixels)
+        fault(shown, std::to_string(pixels) + " pixels high, less than " + std::to_string(LeastPixels));
     if (auto* l = qobject_cast<QLabel*>(W)) {
         if (!l->pixmap().isNull() && l->pixmap().devicePixelRatio() != W->devicePixelRatioF())
             fault("picture", "drawn at a pixel ratio of " + std::to_string(l->pixmap().devicePixelRatio()) + " on a screen of " +
@@ -148,6 +149,8 @@ std::vector<std::string> FitFaults(QWidget& Window)
         faults.push_back(WidgetName(&Window) + " at " + Describe(Window.frameGeometry()) + " has its top left off the screen " +
                          Describe(screen->availableGeometry()));
     const QRect window = Window.rect();
+    // A caption may be one point smaller than the window's font, no more.
+    const double least = QFontInfo(Window.font()).pixelSize() - Window.logicalDpiY() / 72.0;
     const auto all = Window.findChildren<QWidget*>();
     for (QWidget* w : all) {
         if (w->isWindow() || !w->isVisibleTo(&Window) || !IsControl(w)) continue;
@@ -155,7 +158,7 @@ std::vector<std::string> FitFaults(QWidget& Window)
         if (!window.contains(inWindow)) faults.push_back(WidgetName(w) + " at " + Describe(inWindow) + " outside the window");
         else if (!w->parentWidget()->rect().contains(w->geometry()))
             faults.push_back(WidgetName(w) + " at " + Describe(w->geometry()) + " outside " + WidgetName(w->parentWidget()));
-        CaptionFaults(w, Window, faults);
+        CaptionFaults(w, least, faults);
     }
     // The pictures of one tool bar stand at one size, the bar's: Qt gives every tool button
     // on a bar the bar's size again whenever the bar announces it (a scaled desktop does so
