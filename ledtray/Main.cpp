@@ -198,7 +198,7 @@ void TMainForm::RunCommand(Byte Command)
     ExecuteCommand(Command);
     // What arrived during the send runs now, also when this command ran over the box of
     // another: nothing is being sent then.
-    while (!FDeferred.empty() && !FExitPending && !Application.Terminated()) {
+    while (!FDeferred.empty() && !Ending()) {
         const Byte next = FDeferred.front();
         FDeferred.pop_front();
         ExecuteCommand(next);

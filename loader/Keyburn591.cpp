@@ -1,35 +1,23 @@
 #include "Keyburn591.h"
 
 #include "Forms.h"
+#include "Paths.h"
 #include "QtApplication.h"
 #include "QtDialogs.h"
 #include "SplashForm.h"
 
 #include <QApplication>
 
-#include <unistd.h>
-
-#include <climits>
 #include <string>
 #include <vector>
 
 namespace loader {
 
-namespace {
-
-std::string ProgramPath(const char* Argv0)
-{
-    char buffer[PATH_MAX];
-    ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-    return n > 0 ? std::string(buffer, size_t(n)) : std::string(Argv0 ? Argv0 : "");
-}
-
-} // namespace
-
 int WinMain(int argc, char** argv)
 {
     // The arguments may be pieces of a path split at its blanks; Qt sees none of them.
-    std::vector<std::string> params{ProgramPath(argc > 0 ? argv[0] : nullptr)};
+    std::vector<std::string> params{ProgramFileName()};
+    if (params[0].empty() && argc > 0 && argv[0]) params[0] = argv[0];
     for (int i = 1; i < argc; ++i) params.emplace_back(argv[i]);
     TQtApplication app(argc > 0 ? argv[0] : nullptr);
     TPooledThreads pooledThreads; // ended after the windows, before the application

@@ -411,7 +411,6 @@ TEST_F(TrayDesktop, ExitOrSigtermEndsAWaitForWhatAnotherProgramHolds)
         SCOPED_TRACE(row.Name);
         int holder = -1;
         pid_t pid = -1;
-        std::string lock;
         std::remove(Keypad.LogFile().c_str());
         if (!row.PortAccess) {
             Keypad.SetDevices("04b4 0a0a\n");
@@ -425,18 +424,17 @@ TEST_F(TrayDesktop, ExitOrSigtermEndsAWaitForWhatAnotherProgramHolds)
         } else {
             if (!PrivateWindowsFolderWorks()) GTEST_SKIP() << "no user and mount namespaces for a Windows folder of the test's own";
             Keypad.SetDevices("");
-            if (!windows) {
-                // The other utility's controller never lets a byte through: it holds port access
-                // in its first byte's wait, and is stopped there.
-                windows = std::make_unique<TTestWindowsFolder>("status 0x01\n");
+            // The other utility's controller never lets a byte through: it holds port access
+            // in its first byte's wait, and is stopped there.
+            if (!windows) windows = std::make_unique<TTestWindowsFolder>("status 0x01\n");
+            const std::string lock = windows->Path() + "/SYSTEM32/DRIVERS/PORTACC.LCK";
+            if (stopped < 0) {
                 stopped = X.Start(windows->Command({Folder.File("QuillboardLED")}), env);
                 Icon(stopped);
                 X.Run({Helper(), "post", Title, "0x8591", "0xE4", "4"});
-                lock = windows->Path() + "/SYSTEM32/DRIVERS/PORTACC.LCK";
                 ASSERT_TRUE(X.WaitFor([&] { return LockedElsewhere(lock); })) << "the other utility never held port access";
                 kill(stopped, SIGSTOP);
             }
-            lock = windows->Path() + "/SYSTEM32/DRIVERS/PORTACC.LCK";
             pid = X.Start(windows->Command({Folder.File("QuillboardLED")}), env);
             Choose(pid, Icon(pid), DownsToLedOn);
             ASSERT_TRUE(X.WaitFor([&] { return HasOpen(pid, lock); })) << "the command does not wait for port access";

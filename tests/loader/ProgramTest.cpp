@@ -38,7 +38,6 @@ struct TStarted {
 TStarted StartProgram(const std::string& Program, const std::vector<std::string>& Args,
                       const std::vector<std::pair<std::string, std::string>>& Env, rlim_t AddressSpace = 0)
 {
-    const std::string& program = Program;
     TStarted started{-1, std::chrono::steady_clock::now()};
     started.Pid = fork();
     if (started.Pid == 0) {
@@ -46,10 +45,10 @@ TStarted StartProgram(const std::string& Program, const std::vector<std::string>
         for (const auto& [name, value] : Env) setenv(name.c_str(), value.c_str(), 1);
         const rlimit limit{AddressSpace, AddressSpace};
         if (AddressSpace) setrlimit(RLIMIT_AS, &limit);
-        std::vector<char*> argv{const_cast<char*>(program.c_str())};
+        std::vector<char*> argv{const_cast<char*>(Program.c_str())};
         for (const std::string& a : Args) argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
-        execv(program.c_str(), argv.data());
+        execv(Program.c_str(), argv.data());
         _exit(127);
     }
     return started;

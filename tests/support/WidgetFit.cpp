@@ -149,6 +149,7 @@ std::vector<std::string> FitFaults(QWidget& Window)
         faults.push_back(WidgetName(&Window) + " at " + Describe(Window.frameGeometry()) + " has its top left off the screen " +
                          Describe(screen->availableGeometry()));
     const QRect window = Window.rect();
+    // A caption may be one point smaller than the window's font, no more.
     const double least = QFontInfo(Window.font()).pixelSize() - Window.logicalDpiY() / 72.0;
     const auto all = Window.findChildren<QWidget*>();
     for (QWidget* w : all) {
