@@ -414,12 +414,6 @@ std::string ReplaceExtension(const std::string& Path, const std::string& Extensi
     return (has ? Path.substr(0, dot) : Path) + Extension;
 }
 
-bool LayerFolderTrusted(const std::string& Dir)
-{
-    TFolder folder;
-    return OpenFolder(Dir, folder);
-}
-
 TFolderPin::TFolderPin(std::string D, int F, const struct stat& S) : Dir(std::move(D)), Fd(F), St(S)
 {
     const std::lock_guard<std::mutex> hold(gPinsGuard);
