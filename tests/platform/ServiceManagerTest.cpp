@@ -39,6 +39,9 @@ TEST_F(TServiceManagerTest, ErrorsOfTheServiceCalls)
     ASSERT_NE(service, nullptr);
     EXPECT_EQ(scm.Create(Windows.DriverFile()), nullptr);
     EXPECT_EQ(GetLastError(), ERROR_SERVICE_EXISTS);
+    SC_HANDLE lower = OpenServiceA(scm.Handle, "portacc", SERVICE_ALL_ACCESS); // names ignore case
+    EXPECT_NE(lower, nullptr);
+    CloseServiceHandle(lower);
     EXPECT_FALSE(StartServiceA(service, 0, nullptr));
     EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
     SERVICE_STATUS status{};
@@ -135,6 +138,15 @@ TEST_F(TServiceManagerTest, ADeviceOpensOnceAtATimeAndAnswersWhole48ByteRequests
                           FILE_ATTRIBUTE_NORMAL, nullptr),
               INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+    // Device names ignore case, also the 9x family's extension: the same device, still open, and
+    // a driver to load, which needs FILE_FLAG_DELETE_ON_CLOSE.
+    EXPECT_EQ(CreateFileA("\\\\.\\portacc", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                          FILE_ATTRIBUTE_NORMAL, nullptr),
+              INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(CreateFileA("\\\\.\\portacc.vxd", 0, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr),
+              INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
 
     uint8_t request[48] = {};
     request[28] = 0x64;
