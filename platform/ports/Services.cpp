@@ -4,6 +4,7 @@
 #include "KernelDrivers.h"
 #include "LastError.h"
 #include "ServiceDatabase.h"
+#include "SysUtils.h"
 
 #include <unistd.h>
 
@@ -257,9 +258,8 @@ std::string RunningDriverOfDevice(const std::string& DeviceName)
     TServiceDatabase db(TServiceDatabase::TUse::Read);
     for (const TService& s : db.Services()) {
         if (s.Type != SERVICE_KERNEL_DRIVER || s.State != SERVICE_RUNNING) continue;
-        const auto slash = s.ImagePath.find_last_of('/');
-        std::string stem = s.ImagePath.substr(slash == std::string::npos ? 0 : slash + 1);
-        stem = stem.substr(0, stem.find('.'));
+        const std::string name = ExtractFileName(s.ImagePath);
+        const std::string stem = name.substr(0, name.find('.'));
         if (SameServiceName(stem, DeviceName)) return ResolveProfilePath(s.ImagePath);
     }
     return "";
