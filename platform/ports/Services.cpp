@@ -91,10 +91,8 @@ uint32_t JudgeDriver(TScObject* Manager, const std::string& File)
     if (!pin && errno != ENOENT) return ERROR_ACCESS_DENIED;
     uint32_t error = ERROR_SUCCESS;
     const auto driver = LoadKernelDriver(File, TDriverLoad::Service, error);
-    // A folder where the device could never open refuses the run whatever its driver file holds:
-    // its owner could remove the file, and a missing one alone would let the install go ahead.
-    if (!driver) return LayerLockTrusted(DeviceLockFile(File)) ? error : ERROR_ACCESS_DENIED;
-    if (!DeviceFilesUsable(File, *driver, error)) return error;
+    // Also without a driver: a missing driver file alone would let the install go ahead.
+    if (!DeviceFilesUsable(File, driver.get(), error) || !driver) return error;
     if (pin && Manager) Manager->Pins.push_back(std::move(pin));
     return ERROR_SUCCESS;
 }
