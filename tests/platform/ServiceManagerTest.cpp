@@ -7,6 +7,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -220,9 +221,21 @@ TEST_F(TServiceManagerTest, TemporaryFilesOfEndedWritersGoWithTheNextChange)
     if (ended == 0) ::_exit(0);
     ASSERT_GT(ended, 0);
     ::waitpid(ended, nullptr, 0);
-    const pid_t live = ::fork();
+    // A writer alive until the test ends, whichever way it ends (an assertion, or the test
+    // program killed).
+    struct TLiveWriter {
+        const pid_t Parent = ::getpid(), Pid = ::fork();
+        ~TLiveWriter()
+        {
+            if (Pid <= 0) return;
+            ::kill(Pid, SIGKILL);
+            ::waitpid(Pid, nullptr, 0);
+        }
+    } writer;
+    const pid_t live = writer.Pid;
     if (live == 0) {
-        ::pause();
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() == writer.Parent) ::pause();
         ::_exit(0);
     }
     ASSERT_GT(live, 0);
@@ -235,8 +248,6 @@ TEST_F(TServiceManagerTest, TemporaryFilesOfEndedWritersGoWithTheNextChange)
     const struct timespec year2000[2] = {{946684800, 0}, {946684800, 0}};
     ASSERT_EQ(::utimensat(AT_FDCWD, olderThanItsWriter.c_str(), year2000, 0), 0);
     LeaveService(false);
-    ::kill(live, SIGKILL);
-    ::waitpid(live, nullptr, 0);
     EXPECT_FALSE(std::filesystem::exists(endedWriters));
     EXPECT_TRUE(std::filesystem::exists(liveWriters));
     EXPECT_FALSE(std::filesystem::exists(olderThanItsWriter));
