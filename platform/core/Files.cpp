@@ -512,7 +512,7 @@ void RemoveStaleTemporaryFiles(const std::string& Dir)
     }
     const size_t prefix = sizeof kTemporaryPrefix - 1;
     while (const dirent* entry = ::readdir(dir.get())) {
-        // ".~qb.", the writer's process id, "." and mkstemp's six characters.
+        // ".~qb.", the writer's process id, "." and the six characters it drew.
         const std::string name = entry->d_name;
         const auto dot = name.find('.', prefix);
         if (name.compare(0, prefix, kTemporaryPrefix) != 0 || dot == std::string::npos || dot == prefix ||

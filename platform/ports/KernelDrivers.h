@@ -36,8 +36,8 @@ enum class TDriverLoad { Service, Vxd };
 
 // The driver that DriverFile names, not yet opened; null with Error ERROR_FILE_NOT_FOUND when
 // the file is missing, ERROR_BAD_EXE_FORMAT when it names no driver of ours,
-// ERROR_ACCESS_DENIED when its folder is one that others may plant names in (Files.h): its
-// device keeps its lock and its log there.
+// ERROR_ACCESS_DENIED when the file or its folder is refused as the layer's own files are
+// (Files.h): the file says which ports a privileged run writes.
 std::unique_ptr<TKernelDriver> LoadDriverFile(const std::string& DriverFile, TDriverLoad How, uint32_t& Error);
 
 // The seam: every load goes through it. A test may wrap what LoadDriverFile gives (to watch
