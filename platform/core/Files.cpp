@@ -1,5 +1,7 @@
 #include "Files.h"
 
+#include "SysUtils.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -93,11 +95,6 @@ std::string FolderOf(const std::string& Path)
 {
     const auto slash = Path.find_last_of('/');
     return slash == std::string::npos ? std::string(".") : slash == 0 ? std::string("/") : Path.substr(0, slash);
-}
-
-std::string NameOf(const std::string& Path)
-{
-    return Path.substr(Path.find_last_of('/') + 1);
 }
 
 // A folder of the layer as it was opened: its descriptor and status, or Missing.
@@ -205,7 +202,7 @@ const char* UnfitFile(const struct stat& St, const TFolder& F)
 // opened. -1 with errno ENOENT when missing, EACCES when refused.
 int OpenInFolder(const TFolder& F, const std::string& Path, int Flags, mode_t Mode)
 {
-    const std::string name = NameOf(Path);
+    const std::string name = ExtractFileName(Path);
     struct stat st {};
     // Only a regular file is opened: opening a FIFO may wait, opening a device may act on it.
     if (::fstatat(F.Fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISREG(st.st_mode))
@@ -328,14 +325,14 @@ bool TFileSystem::ReplaceWholeFile(const std::string& Path, const std::string& D
     if (Links == TLinks::Follow) {
         const std::string target = FinalTarget(Path);
         folder.Fd = ::open(FolderOf(target).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-        name = NameOf(target);
+        name = ExtractFileName(target);
         if (folder.Fd < 0) return false;
         existed = ::fstatat(folder.Fd, name.c_str(), &old, 0) == 0;
         if (existed && !S_ISREG(old.st_mode)) return false;
     } else {
         // One of the layer's own files: its folder is judged as opened and used by its descriptor.
         if (!OpenFolder(FolderOf(Path), folder) || folder.Missing) return false;
-        name = NameOf(Path);
+        name = ExtractFileName(Path);
         existed = ::fstatat(folder.Fd, name.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0;
         if (existed) {
             if (const char* why = UnfitFile(old, folder)) return Refuse(Path, why) == 0;
@@ -414,12 +411,6 @@ std::string ReplaceExtension(const std::string& Path, const std::string& Extensi
     return (has ? Path.substr(0, dot) : Path) + Extension;
 }
 
-bool LayerFolderTrusted(const std::string& Dir)
-{
-    TFolder folder;
-    return OpenFolder(Dir, folder);
-}
-
 TFolderPin::TFolderPin(std::string D, int F, const struct stat& S) : Dir(std::move(D)), Fd(F), St(S)
 {
     const std::lock_guard<std::mutex> hold(gPinsGuard);
@@ -452,7 +443,7 @@ bool LayerFileTrusted(const std::string& Path, TFileKind Kind)
     if (!OpenFolder(FolderOf(Path), folder)) return false;
     struct stat st {};
     // Nothing there, or nothing this process sees: nothing to refuse.
-    if (folder.Missing || ::fstatat(folder.Fd, NameOf(Path).c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return true;
+    if (folder.Missing || ::fstatat(folder.Fd, ExtractFileName(Path).c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return true;
     const char* why = Kind == TFileKind::Regular || S_ISLNK(st.st_mode) ? UnfitFile(st, folder) : Untrusted(st, &folder.St);
     return !why || Refuse(Path, why) == 0;
 }
@@ -475,7 +466,7 @@ bool LayerLockTrusted(const std::string& Path)
     if (folder.Missing) return true;
     if (const char* why = UnfitLockFolder(folder)) return Refuse(Path, why) == 0;
     struct stat st {};
-    if (::fstatat(folder.Fd, NameOf(Path).c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return true;
+    if (::fstatat(folder.Fd, ExtractFileName(Path).c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return true;
     const char* why = UnfitFile(st, folder);
     if (!why) why = UnfitLock(st);
     return !why || Refuse(Path, why) == 0;
@@ -490,7 +481,7 @@ int OpenLayerLock(const std::string& Path)
         return -1;
     }
     if (const char* why = UnfitLockFolder(folder)) return Refuse(Path, why);
-    const std::string name = NameOf(Path);
+    const std::string name = ExtractFileName(Path);
     int fd = ::openat(folder.Fd, name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0600);
     if (fd >= 0) {
         // Made here, so its mode is ours to set whatever the umask took.
@@ -521,7 +512,7 @@ void RemoveStaleTemporaryFiles(const std::string& Dir)
     }
     const size_t prefix = sizeof kTemporaryPrefix - 1;
     while (const dirent* entry = ::readdir(dir.get())) {
-        // ".~qb.", the writer's process id, "." and mkstemp's six characters.
+        // ".~qb.", the writer's process id, "." and the six characters it drew.
         const std::string name = entry->d_name;
         const auto dot = name.find('.', prefix);
         if (name.compare(0, prefix, kTemporaryPrefix) != 0 || dot == std::string::npos || dot == prefix ||

@@ -72,8 +72,6 @@ std::string ReplaceExtension(const std::string& Path, const std::string& Extensi
 // Says on standard error, one line, that the layer refused Path and Why (a line just said is
 // not said again).
 void SayRefused(const std::string& Path, const char* Why);
-// Whether Dir is trusted; a folder that is missing is (nothing can be planted in it).
-bool LayerFolderTrusted(const std::string& Dir);
 // The folder of Path, opened and judged as above and held: while a pin of it lives, the calls
 // below reach that folder through the pin's descriptor, as it was judged, and never open its
 // path anew, so a folder swapped in at the path since is never used. The service manager pins
@@ -81,10 +79,10 @@ bool LayerFolderTrusted(const std::string& Dir);
 // Null, with errno EACCES when the folder is refused or ENOENT when it is missing.
 class TFolderPin;
 std::shared_ptr<TFolderPin> PinFolderOf(const std::string& Path);
-// The same for the file Path and its folder: where the file is there, it is no link, has one
-// link, neither group nor others may write it, and in a sticky folder it belongs to a trusted
-// user; of Kind Regular, it is also a regular file (Any leaves that to the opening, which
-// refuses anything else).
+// Whether the file Path and its folder are trusted (a missing one is: nothing can be planted
+// in it): where the file is there, it is no link, has one link, neither group nor others may
+// write it, and in a sticky folder it belongs to a trusted user; of Kind Regular, it is also a
+// regular file (Any leaves that to the opening, which refuses anything else).
 enum class TFileKind { Any, Regular };
 bool LayerFileTrusted(const std::string& Path, TFileKind Kind = TFileKind::Any);
 // Opens Path (open(2) Flags: access, O_CREAT, O_APPEND) as LayerFileTrusted allows, judged as it

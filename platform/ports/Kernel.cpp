@@ -4,13 +4,13 @@
 #include "Files.h"
 #include "KernelDrivers.h"
 #include "Services.h"
+#include "SysUtils.h"
 
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -40,10 +40,7 @@ std::set<TDeviceObject*> gDevices;
 
 bool EndsWithVxd(const std::string& Name)
 {
-    if (Name.size() < 4) return false;
-    std::string ext = Name.substr(Name.size() - 4);
-    for (char& c : ext) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return ext == ".VXD";
+    return Name.size() >= 4 && SameText(Name.substr(Name.size() - 4), ".VXD");
 }
 
 // Whether the lock file of Lock is that of a device this process has open.

@@ -53,11 +53,11 @@ std::string DeviceLockFile(const std::string& DriverFile)
     return ReplaceExtension(DriverFile, ".LCK");
 }
 
-bool DeviceFilesUsable(const std::string& DriverFile, const TKernelDriver& Driver, uint32_t& Error)
+bool DeviceFilesUsable(const std::string& DriverFile, const TKernelDriver* Driver, uint32_t& Error)
 {
     // Both are judged, so that what is refused is said whole at once.
     const bool lock = LayerLockTrusted(DeviceLockFile(DriverFile));
-    const bool files = Driver.Usable(Error);
+    const bool files = !Driver || Driver->Usable(Error);
     if (!lock) Error = ERROR_ACCESS_DENIED;
     return lock && files;
 }

@@ -36,8 +36,8 @@ enum class TDriverLoad { Service, Vxd };
 
 // The driver that DriverFile names, not yet opened; null with Error ERROR_FILE_NOT_FOUND when
 // the file is missing, ERROR_BAD_EXE_FORMAT when it names no driver of ours,
-// ERROR_ACCESS_DENIED when its folder is one that others may plant names in (Files.h): its
-// device keeps its lock and its log there.
+// ERROR_ACCESS_DENIED when the file or its folder is refused as the layer's own files are
+// (Files.h): the file says which ports a privileged run writes.
 std::unique_ptr<TKernelDriver> LoadDriverFile(const std::string& DriverFile, TDriverLoad How, uint32_t& Error);
 
 // The seam: every load goes through it. A test may wrap what LoadDriverFile gives (to watch
@@ -49,7 +49,10 @@ std::unique_ptr<TKernelDriver> LoadKernelDriver(const std::string& DriverFile, T
 
 // The lock file that an open device of DriverFile holds: its name with ".LCK", beside it.
 std::string DeviceLockFile(const std::string& DriverFile);
-// Whether the device of Driver, loaded from DriverFile, could open as far as files go: its lock
-// and what the driver keeps (Usable). Judged before a service is installed or started, so that a
-// run refused at the device leaves the service database as it found it. False with Error 5.
-bool DeviceFilesUsable(const std::string& DriverFile, const TKernelDriver& Driver, uint32_t& Error);
+// Whether the device of DriverFile could open as far as files go: its lock and what Driver, the
+// driver loaded from the file, keeps (Usable). Judged before a service is installed or started, so
+// that a run refused at the device leaves the service database as it found it. With Driver null
+// (none loaded) the lock is judged alone: a folder where it may not stand refuses the run whatever
+// the driver file holds, since the folder's owner could remove the file. False with Error 5; true
+// leaves Error as it was.
+bool DeviceFilesUsable(const std::string& DriverFile, const TKernelDriver* Driver, uint32_t& Error);

@@ -3,12 +3,12 @@
 #include "Files.h"
 #include "LastError.h"
 #include "Services.h"
+#include "SysUtils.h"
 
 #include <sys/file.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <optional>
@@ -42,12 +42,6 @@ constexpr unsigned kAllKeys = 0x7F;
 // How long a change waits for another to end. Changes take milliseconds and only the layer's
 // own privileged runs can hold the lock, so a wait this long means one of them is stuck.
 constexpr auto kLockWait = std::chrono::seconds(2);
-
-std::string Upper(std::string S)
-{
-    for (char& c : S) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return S;
-}
 
 void Take(TBlock& Block, const std::string& Key, const std::string& Value)
 {
@@ -120,7 +114,7 @@ std::string WriteServiceDatabase(const std::vector<TService>& Services)
 
 bool SameServiceName(const std::string& A, const std::string& B)
 {
-    return Upper(A) == Upper(B);
+    return SameText(A, B);
 }
 
 TServiceDatabase::TServiceDatabase(TUse Use)

