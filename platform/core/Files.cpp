@@ -1,5 +1,6 @@
 #include "Files.h"
 
+#include "LayerFiles.h"
 #include "SysUtils.h"
 
 #include <dirent.h>
@@ -18,7 +19,6 @@
 #include <ctime>
 #include <fstream>
 #include <memory>
-#include <mutex>
 #include <random>
 #include <new>
 #include <sstream>
@@ -66,30 +66,7 @@ bool WriteAll(int fd, const std::string& data)
 
 const char kTemporaryPrefix[] = ".~qb.";
 
-int Refuse(const std::string& Path, const char* Why)
-{
-    SayRefused(Path, Why);
-    errno = EACCES;
-    return -1;
-}
-
 constexpr mode_t kByOthers = S_IWGRP | S_IWOTH;
-
-// Why a privileged run may not use an entry with status St found in a folder with status Dir
-// (none for the Windows folder itself); null when it may.
-const char* Untrusted(const struct stat& St, const struct stat* Dir)
-{
-    if (S_ISLNK(St.st_mode)) return "it is a symbolic link";
-    if ((St.st_mode & kByOthers) && !(S_ISDIR(St.st_mode) && (St.st_mode & S_ISVTX)))
-        return "users other than its owner may write it";
-    // Another name of the same file may stand anywhere, for anyone to have linked (where the
-    // system lets users link files of others): what is written through one reaches the other.
-    if (!S_ISDIR(St.st_mode) && St.st_nlink != 1) return "it has more than one link";
-    // Others may add names to a sticky folder, but not replace or remove those of others.
-    if (Dir && (Dir->st_mode & kByOthers) && St.st_uid != 0 && St.st_uid != Dir->st_uid && St.st_uid != ::geteuid())
-        return "it belongs to another user in a folder others may write";
-    return nullptr;
-}
 
 std::string FolderOf(const std::string& Path)
 {
@@ -97,11 +74,9 @@ std::string FolderOf(const std::string& Path)
     return slash == std::string::npos ? std::string(".") : slash == 0 ? std::string("/") : Path.substr(0, slash);
 }
 
-// A folder of the layer as it was opened: its descriptor and status, or Missing.
+// A folder's descriptor, closed with the object.
 struct TFolder {
     int Fd = -1;
-    struct stat St {};
-    bool Missing = false;
     TFolder() = default;
     TFolder(const TFolder&) = delete;
     TFolder& operator=(const TFolder&) = delete;
@@ -110,134 +85,6 @@ struct TFolder {
         if (Fd >= 0) ::close(Fd);
     }
 };
-
-} // namespace
-
-// Says why the layer refused a file, on one line of standard error: a refusal repeats at every
-// run until someone mends the file, so it names the file for the administrator. A line just
-// said is not said again.
-void SayRefused(const std::string& Path, const char* Why)
-{
-    static std::mutex guard;
-    static std::string last;
-    const std::string line = "Quillboard port layer: " + Path + " refused: " + Why + "\n";
-    const std::lock_guard<std::mutex> hold(guard);
-    if (line == last) return;
-    last = line;
-    std::fputs(line.c_str(), stderr);
-}
-
-// A pinned folder: its descriptor and status as it was judged.
-class TFolderPin {
-public:
-    std::string Dir;
-    int Fd;
-    struct stat St;
-    TFolderPin(std::string D, int F, const struct stat& S);
-    ~TFolderPin();
-};
-
-namespace {
-
-std::mutex gPinsGuard;
-std::vector<const TFolderPin*> gPins;
-
-// Opens Dir from the Windows folder down (or Dir alone, outside it), each folder below the
-// Windows folder by its name in the one above without following a link, and judges each as it
-// was opened: nothing is looked up by path again, so a folder swapped after its judging is never
-// the one used. A pinned Dir is its pin's folder, as judged then (PinFolderOf). False when
-// refused; true also when a part is missing, with Missing set.
-bool OpenFolder(const std::string& Dir, TFolder& F)
-{
-    {
-        const std::lock_guard<std::mutex> hold(gPinsGuard);
-        const auto pin = std::find_if(gPins.begin(), gPins.end(), [&](const TFolderPin* p) { return p->Dir == Dir; });
-        if (pin != gPins.end()) {
-            F.Fd = ::fcntl((*pin)->Fd, F_DUPFD_CLOEXEC, 0);
-            F.St = (*pin)->St;
-            return F.Fd >= 0 || (Refuse(Dir, std::strerror(errno)), false);
-        }
-    }
-    const std::string root = GetWindowsDirectoryA();
-    std::string path = Dir, below;
-    if (Dir.size() > root.size() && Dir.compare(0, root.size(), root) == 0 && Dir[root.size()] == '/') {
-        path = root;
-        below = Dir.substr(root.size() + 1);
-    }
-    const auto failed = [&] {
-        if (errno == ENOENT || errno == ENOTDIR) return F.Missing = true;
-        return Refuse(path, std::strerror(errno)), false;
-    };
-    const auto judged = [&](const struct stat* Above) {
-        if (::fstat(F.Fd, &F.St) != 0) return failed();
-        const char* why = S_ISLNK(F.St.st_mode) || S_ISDIR(F.St.st_mode) ? Untrusted(F.St, Above) : "it is no folder";
-        return why ? (Refuse(path, why), false) : true;
-    };
-    // The Windows folder itself is the system's choice of path, links and all.
-    F.Fd = ::open(path.c_str(), O_PATH | O_CLOEXEC);
-    if (F.Fd < 0) return failed();
-    if (!judged(nullptr)) return false;
-    std::istringstream names(below);
-    for (std::string name; std::getline(names, name, '/');) {
-        if (name.empty()) continue;
-        path += "/" + name;
-        const struct stat above = F.St;
-        const int fd = ::openat(F.Fd, name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
-        ::close(F.Fd);
-        F.Fd = fd;
-        if (fd < 0) return failed();
-        if (!judged(&above)) return false;
-    }
-    return true;
-}
-
-// Why a file of the layer that is there, with status St, in folder F may not be used.
-const char* UnfitFile(const struct stat& St, const TFolder& F)
-{
-    if (!S_ISREG(St.st_mode) && !S_ISLNK(St.st_mode)) return "it is no regular file";
-    return Untrusted(St, &F.St);
-}
-
-// The entry of Path in its opened folder F, opened as the layer's own file and judged as it was
-// opened. -1 with errno ENOENT when missing, EACCES when refused.
-int OpenInFolder(const TFolder& F, const std::string& Path, int Flags, mode_t Mode)
-{
-    const std::string name = ExtractFileName(Path);
-    struct stat st {};
-    // Only a regular file is opened: opening a FIFO may wait, opening a device may act on it.
-    if (::fstatat(F.Fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISREG(st.st_mode))
-        return Refuse(Path, UnfitFile(st, F));
-    const int fd = ::openat(F.Fd, name.c_str(), Flags | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, Mode);
-    if (fd < 0) {
-        // Planted between the look and the open: a link, or a FIFO without a reader.
-        if (errno == ELOOP || errno == ENXIO) return Refuse(Path, "it is no regular file");
-        return -1;
-    }
-    const char* why = ::fstat(fd, &st) != 0 ? "it cannot be examined" : UnfitFile(st, F);
-    if (why) {
-        ::close(fd);
-        return Refuse(Path, why);
-    }
-    return fd;
-}
-
-// A lock keeps other runs out only where no other user can make its name stand for another file
-// or a file of theirs: in a folder that only its owner, root or this run's user, may write.
-const char* UnfitLockFolder(const TFolder& F)
-{
-    if ((F.St.st_mode & kByOthers) || (F.St.st_uid != 0 && F.St.st_uid != ::geteuid()))
-        return "a lock stands only in a folder that no other user may write or own";
-    return nullptr;
-}
-
-// Whoever may open a lock file may hold its lock: a lock is the run's own, or root's, readable by
-// no one else, under one name.
-const char* UnfitLock(const struct stat& St)
-{
-    if ((St.st_uid != 0 && St.st_uid != ::geteuid()) || (St.st_mode & 07777) != 0600 || St.st_nlink != 1)
-        return "a lock must belong to this user or root, with mode 0600 and one link";
-    return nullptr;
-}
 
 // Whether the temporary file of process Pid, last written at Written, was left by a writer
 // that is gone: the process has ended, or the one with its id now started after the write.
@@ -318,6 +165,7 @@ TFileSystem::TReadResult TFileSystem::ReadWholeFile(const std::string& Path, std
 
 bool TFileSystem::ReplaceWholeFile(const std::string& Path, const std::string& Data, TLinks Links)
 {
+    const TLayerUse use; // a file of the layer: its folder reached once
     TFolder folder;
     std::string name;
     struct stat old {};
@@ -330,13 +178,11 @@ bool TFileSystem::ReplaceWholeFile(const std::string& Path, const std::string& D
         existed = ::fstatat(folder.Fd, name.c_str(), &old, 0) == 0;
         if (existed && !S_ISREG(old.st_mode)) return false;
     } else {
-        // One of the layer's own files: its folder is judged as opened and used by its descriptor.
-        if (!OpenFolder(FolderOf(Path), folder) || folder.Missing) return false;
+        // One of the layer's own files: its folder as the chain has it, the file as the rule allows.
+        folder.Fd = OpenLayerFolder(FolderOf(Path));
+        if (folder.Fd < 0 || !LayerFileTrusted(Path)) return false;
         name = ExtractFileName(Path);
         existed = ::fstatat(folder.Fd, name.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0;
-        if (existed) {
-            if (const char* why = UnfitFile(old, folder)) return Refuse(Path, why) == 0;
-        }
     }
     // The rename would replace a file whatever its permissions; the platform refuses to
     // write a read-only file, or one this user may not write.
@@ -411,99 +257,11 @@ std::string ReplaceExtension(const std::string& Path, const std::string& Extensi
     return (has ? Path.substr(0, dot) : Path) + Extension;
 }
 
-TFolderPin::TFolderPin(std::string D, int F, const struct stat& S) : Dir(std::move(D)), Fd(F), St(S)
-{
-    const std::lock_guard<std::mutex> hold(gPinsGuard);
-    gPins.push_back(this);
-}
-
-TFolderPin::~TFolderPin()
-{
-    {
-        const std::lock_guard<std::mutex> hold(gPinsGuard);
-        gPins.erase(std::find(gPins.begin(), gPins.end(), this));
-    }
-    ::close(Fd);
-}
-
-std::shared_ptr<TFolderPin> PinFolderOf(const std::string& Path)
-{
-    TFolder folder;
-    if (!OpenFolder(FolderOf(Path), folder) || folder.Missing) {
-        errno = folder.Missing ? ENOENT : EACCES;
-        return nullptr;
-    }
-    // A second pin of a pinned folder holds the same folder, through a descriptor of its own.
-    return std::make_shared<TFolderPin>(FolderOf(Path), std::exchange(folder.Fd, -1), folder.St);
-}
-
-bool LayerFileTrusted(const std::string& Path, TFileKind Kind)
-{
-    TFolder folder;
-    if (!OpenFolder(FolderOf(Path), folder)) return false;
-    struct stat st {};
-    // Nothing there, or nothing this process sees: nothing to refuse.
-    if (folder.Missing || ::fstatat(folder.Fd, ExtractFileName(Path).c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return true;
-    const char* why = Kind == TFileKind::Regular || S_ISLNK(st.st_mode) ? UnfitFile(st, folder) : Untrusted(st, &folder.St);
-    return !why || Refuse(Path, why) == 0;
-}
-
-int OpenLayerFile(const std::string& Path, int Flags, unsigned Mode)
-{
-    TFolder folder;
-    if (!OpenFolder(FolderOf(Path), folder)) return -1;
-    if (folder.Missing) {
-        errno = ENOENT;
-        return -1;
-    }
-    return OpenInFolder(folder, Path, Flags, static_cast<mode_t>(Mode));
-}
-
-bool LayerLockTrusted(const std::string& Path)
-{
-    TFolder folder;
-    if (!OpenFolder(FolderOf(Path), folder)) return false;
-    if (folder.Missing) return true;
-    if (const char* why = UnfitLockFolder(folder)) return Refuse(Path, why) == 0;
-    struct stat st {};
-    if (::fstatat(folder.Fd, ExtractFileName(Path).c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return true;
-    const char* why = UnfitFile(st, folder);
-    if (!why) why = UnfitLock(st);
-    return !why || Refuse(Path, why) == 0;
-}
-
-int OpenLayerLock(const std::string& Path)
-{
-    TFolder folder;
-    if (!OpenFolder(FolderOf(Path), folder)) return -1;
-    if (folder.Missing) {
-        errno = ENOENT;
-        return -1;
-    }
-    if (const char* why = UnfitLockFolder(folder)) return Refuse(Path, why);
-    const std::string name = ExtractFileName(Path);
-    int fd = ::openat(folder.Fd, name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0600);
-    if (fd >= 0) {
-        // Made here, so its mode is ours to set whatever the umask took.
-        if (::fchmod(fd, 0600) == 0) return fd;
-        ::close(fd);
-        return -1;
-    }
-    if (errno != EEXIST) return -1;
-    // One that was there is taken as it stands, never changed: it may be a name for another file.
-    fd = OpenInFolder(folder, Path, O_RDWR, 0);
-    struct stat st {};
-    if (fd < 0) return -1;
-    const char* why = ::fstat(fd, &st) != 0 ? "it cannot be examined" : UnfitLock(st);
-    if (!why) return fd;
-    ::close(fd);
-    return Refuse(Path, why);
-}
-
 void RemoveStaleTemporaryFiles(const std::string& Dir)
 {
     TFolder folder;
-    if (!OpenFolder(Dir, folder) || folder.Missing) return;
+    folder.Fd = OpenLayerFolder(Dir);
+    if (folder.Fd < 0) return;
     const int fd = ::openat(folder.Fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     const std::unique_ptr<DIR, int (*)(DIR*)> dir(fd >= 0 ? ::fdopendir(fd) : nullptr, ::closedir);
     if (!dir) {

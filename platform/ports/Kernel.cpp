@@ -2,6 +2,7 @@
 
 #include "DeviceWait.h"
 #include "Files.h"
+#include "LayerFiles.h"
 #include "KernelDrivers.h"
 #include "Services.h"
 #include "SysUtils.h"
@@ -99,6 +100,9 @@ HANDLE OpenDriverDevicePath(const std::string& FileName, uint32_t /*DesiredAcces
     if (vxd && !(FlagsAndAttributes & FILE_FLAG_DELETE_ON_CLOSE)) return Fail(ERROR_INVALID_PARAMETER);
     if (!vxd && CreationDisposition != OPEN_EXISTING) return Fail(ERROR_INVALID_PARAMETER);
     const TDriverLoad how = vxd ? TDriverLoad::Vxd : TDriverLoad::Service;
+    // One chain of folders for the whole opening: the database, the driver file, its lock and
+    // the files its driver opens, also after a wait.
+    const TLayerUse use;
     for (;;) {
         const std::string file = vxd ? GetWindowsDirectoryA() + "/SYSTEM/" + name : RunningDriverOfDevice(name);
         if (file.empty()) return Fail(ERROR_FILE_NOT_FOUND);

@@ -1,6 +1,7 @@
 #include "KernelDrivers.h"
 
 #include "Files.h"
+#include "LayerFiles.h"
 #include "LastError.h"
 #include "LinuxPortDriver.h"
 #include "VirtualController.h"
@@ -15,9 +16,7 @@ TDriverLoader gLoader;
 
 std::unique_ptr<TKernelDriver> LoadDriverFile(const std::string& DriverFile, TDriverLoad How, uint32_t& Error)
 {
-    // Its folder also holds what its device writes (VirtualController.h) and its lock (Kernel.cpp).
-    // The file itself says which ports a privileged run writes: one planted or linked by
-    // another user in a shared folder would choose real ports over the virtual controller.
+    // The file says which ports a privileged run writes: only one the rule trusts may choose.
     if (!LayerFileTrusted(DriverFile)) {
         Error = ERROR_ACCESS_DENIED;
         return nullptr;
@@ -55,6 +54,7 @@ std::string DeviceLockFile(const std::string& DriverFile)
 
 bool DeviceFilesUsable(const std::string& DriverFile, const TKernelDriver* Driver, uint32_t& Error)
 {
+    const TLayerUse use;
     // Both are judged, so that what is refused is said whole at once.
     const bool lock = LayerLockTrusted(DeviceLockFile(DriverFile));
     const bool files = !Driver || Driver->Usable(Error);

@@ -25,7 +25,7 @@ public:
     // True only for a driver that answers from a description and touches nothing of the
     // machine; a driver that does not say so is taken to reach real hardware.
     virtual bool Simulated() const { return false; }
-    // Judges, without making or changing anything, the files Open would use (Files.h). False with
+    // Judges, without making or changing anything, the files Open would use (LayerFiles.h). False with
     // Error when Open would refuse them. Every driver says, so that a wrapper cannot forget to ask.
     virtual bool Usable(uint32_t& Error) const = 0;
 };
@@ -36,8 +36,8 @@ enum class TDriverLoad { Service, Vxd };
 
 // The driver that DriverFile names, not yet opened; null with Error ERROR_FILE_NOT_FOUND when
 // the file is missing, ERROR_BAD_EXE_FORMAT when it names no driver of ours,
-// ERROR_ACCESS_DENIED when the file or its folder is refused as the layer's own files are
-// (Files.h): the file says which ports a privileged run writes.
+// ERROR_ACCESS_DENIED when the layer's rule refuses the file or a folder above it (LayerFiles.h):
+// the file says which ports a privileged run writes.
 std::unique_ptr<TKernelDriver> LoadDriverFile(const std::string& DriverFile, TDriverLoad How, uint32_t& Error);
 
 // The seam: every load goes through it. A test may wrap what LoadDriverFile gives (to watch
@@ -52,7 +52,6 @@ std::string DeviceLockFile(const std::string& DriverFile);
 // Whether the device of DriverFile could open as far as files go: its lock and what Driver, the
 // driver loaded from the file, keeps (Usable). Judged before a service is installed or started, so
 // that a run refused at the device leaves the service database as it found it. With Driver null
-// (none loaded) the lock is judged alone: a folder where it may not stand refuses the run whatever
-// the driver file holds, since the folder's owner could remove the file. False with Error 5; true
-// leaves Error as it was.
+// (none loaded) the lock is judged alone, in a folder the rule must trust all the same. False with
+// Error 5; true leaves Error as it was.
 bool DeviceFilesUsable(const std::string& DriverFile, const TKernelDriver* Driver, uint32_t& Error);

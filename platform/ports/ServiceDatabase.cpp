@@ -1,6 +1,7 @@
 #include "ServiceDatabase.h"
 
 #include "Files.h"
+#include "LayerFiles.h"
 #include "LastError.h"
 #include "Services.h"
 #include "SysUtils.h"

@@ -2,8 +2,8 @@
 // folder (Services.h says who may change it and how a change waits for another).
 //
 // It is no TIniFile (IniFiles.h), though it shares that class's file layer (Files.h): the
-// whole file read once within a limit, refused when it is a link or others may write it, and
-// replaced all at once. TIniFile follows links, as a user's own settings do, keeps a file's
+// whole file read once within a limit, as a file of the layer that its rule judges
+// (LayerFiles.h), and replaced all at once. TIniFile follows links, as a user's own settings do, keeps a file's
 // repeated sections and unknown lines, cannot remove a section, reads numbers with sign and
 // hex, and reports a failed save by throwing: a database that privileged runs write must
 // instead refuse links, drop what it did not write, forget deleted services and fail as the
@@ -20,6 +20,8 @@
 //     State=1                 1 stopped, 4 running
 //     DeletePending=0
 #pragma once
+#include "LayerFiles.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -51,8 +53,9 @@ bool SameServiceName(const std::string& A, const std::string& B);
 // The database as read on construction; Save() writes it whole. A change holds the lock file
 // beside it, which only the service manager's users (root) may open, from its read to its
 // save, so no change is lost to another; a read needs no lock, since a save replaces the file
-// all at once. A folder or database that others could plant or replace in is refused: it
-// would let them choose what a privileged run reads and where it writes.
+// all at once. The object is one use of the layer's files (LayerFiles.h), or part of the one in
+// force: the database, its lock and its folder are reached once. What the rule refuses fails
+// with 5: it would let another user choose what a privileged run reads and where it writes.
 class TServiceDatabase {
 public:
     enum class TUse { Read, Change };
@@ -76,6 +79,7 @@ private:
     // Waits a while, then fails as the platform's locked database does.
     bool Lock();
 
+    TLayerUse FLayerUse; // first: held from the first file reached to the last
     std::string FPath;
     TUse FUse;
     uint32_t FError;

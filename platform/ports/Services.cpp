@@ -1,6 +1,7 @@
 #include "Services.h"
 
 #include "Files.h"
+#include "LayerFiles.h"
 #include "KernelDrivers.h"
 #include "LastError.h"
 #include "ServiceDatabase.h"
@@ -21,12 +22,6 @@ struct TScObject {
     uint32_t Access = 0;
     bool Administrator = false; // managers only: opened by an administrator
     std::string Service; // services only
-    TScObject* Opener = nullptr; // services only: the manager that opened the handle, while open
-    // Managers only: the folders of the drivers installed or started through this manager, as
-    // they were judged, held until it closes (Files.h). The component's device opens before it
-    // closes its manager, so a folder swapped between the judging and the opening changes
-    // nothing: a run judged usable then opens, and one refused has changed nothing.
-    std::vector<std::shared_ptr<TFolderPin>> Pins;
 };
 
 // Query configuration and status, enumerate dependents, interrogate.
@@ -83,17 +78,13 @@ TService* ServiceOf(TServiceDatabase& Db, SC_HANDLE Service, uint32_t Right)
 }
 
 // Judges the driver of File as a start would: loaded, and its device's files usable
-// (KernelDrivers.h), in its folder as pinned now; Manager keeps the pin of a driver judged
-// usable. ERROR_SUCCESS when usable; otherwise the start's error.
-uint32_t JudgeDriver(TScObject* Manager, const std::string& File)
+// (KernelDrivers.h). ERROR_SUCCESS when usable; otherwise the start's error.
+uint32_t JudgeDriver(const std::string& File)
 {
-    auto pin = PinFolderOf(File);
-    if (!pin && errno != ENOENT) return ERROR_ACCESS_DENIED;
     uint32_t error = ERROR_SUCCESS;
     const auto driver = LoadKernelDriver(File, TDriverLoad::Service, error);
     // Also without a driver: a missing driver file alone would let the install go ahead.
     if (!DeviceFilesUsable(File, driver.get(), error) || !driver) return error;
-    if (pin && Manager) Manager->Pins.push_back(std::move(pin));
     return ERROR_SUCCESS;
 }
 
@@ -132,7 +123,7 @@ SC_HANDLE OpenSCManagerA(const char* MachineName, const char* DatabaseName, uint
         SetLastError(ERROR_ACCESS_DENIED);
         return nullptr;
     }
-    return Keep({true, DesiredAccess, IsAdministrator(), {}, nullptr, {}});
+    return Keep({true, DesiredAccess, IsAdministrator(), {}});
 }
 
 SC_HANDLE CreateServiceA(SC_HANDLE SCManager, const char* ServiceName, const char* DisplayName,
@@ -151,6 +142,7 @@ SC_HANDLE CreateServiceA(SC_HANDLE SCManager, const char* ServiceName, const cha
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
+    const TLayerUse use;
     TServiceDatabase db(TServiceDatabase::TUse::Change);
     if (!db.Ready()) return nullptr;
     if (TService* s = db.Find(ServiceName)) {
@@ -160,14 +152,14 @@ SC_HANDLE CreateServiceA(SC_HANDLE SCManager, const char* ServiceName, const cha
     // What a start would refuse for good is refused before anything is recorded; a driver file
     // that is missing or names no driver of ours is only found out by the start, as ever (in a
     // folder where the device's lock may stand).
-    if (JudgeDriver(manager, BinaryPathName) == ERROR_ACCESS_DENIED) {
+    if (JudgeDriver(BinaryPathName) == ERROR_ACCESS_DENIED) {
         SetLastError(ERROR_ACCESS_DENIED);
         return nullptr;
     }
     db.Add({ServiceName, Text(DisplayName), ServiceType, StartType, ErrorControl, StoredImagePath(BinaryPathName),
             SERVICE_STOPPED, false});
     if (!db.Save()) return nullptr;
-    return Keep({false, DesiredAccess, false, ServiceName, manager, {}});
+    return Keep({false, DesiredAccess, false, ServiceName});
 }
 
 SC_HANDLE OpenServiceA(SC_HANDLE SCManager, const char* ServiceName, uint32_t DesiredAccess)
@@ -186,17 +178,18 @@ SC_HANDLE OpenServiceA(SC_HANDLE SCManager, const char* ServiceName, uint32_t De
         SetLastError(ERROR_SERVICE_DOES_NOT_EXIST);
         return nullptr;
     }
-    return Keep({false, DesiredAccess, false, s->Name, manager, {}});
+    return Keep({false, DesiredAccess, false, s->Name});
 }
 
 bool StartServiceA(SC_HANDLE Service, uint32_t /*NumServiceArgs*/, const char** /*ServiceArgVectors*/)
 {
+    const TLayerUse use;
     TServiceDatabase db(TServiceDatabase::TUse::Change);
     TService* s = ServiceOf(db, Service, SERVICE_START);
     if (!s) return false;
     if (s->DeletePending) return Fail(ERROR_SERVICE_MARKED_FOR_DELETE);
     if (s->State == SERVICE_RUNNING) return Fail(ERROR_SERVICE_ALREADY_RUNNING);
-    const uint32_t error = JudgeDriver(ObjectOf(Service, false)->Opener, ResolveProfilePath(s->ImagePath));
+    const uint32_t error = JudgeDriver(ResolveProfilePath(s->ImagePath));
     if (error != ERROR_SUCCESS) return Fail(error);
     s->State = SERVICE_RUNNING;
     return db.Save();
@@ -234,9 +227,8 @@ bool CloseServiceHandle(SC_HANDLE Object)
     }
     std::unique_ptr<TScObject> owned(o);
     gObjects.erase(o);
-    for (TScObject* other : gObjects)
-        if (other->Opener == o) other->Opener = nullptr;
     if (o->Manager || NamedByHandle(o->Service)) return true;
+    const TLayerUse use;
     const auto goes = [&](TServiceDatabase& Db) {
         const TService* s = Db.Find(o->Service);
         return s && s->DeletePending && s->State == SERVICE_STOPPED;

@@ -4,17 +4,16 @@
 // left is found installed and running by the next. A change holds the lock file
 // "SERVICES.LCK" beside it (mode 0600: only root, the service manager's user, can hold it) from
 // its read to its save, and waits for it at most 2 seconds; then it fails with 1055 (the
-// database is locked). A database that is a link, that others may write, or that lies in a
-// folder others may plant names in (Files.h), is refused: every call that needs it fails
-// with 5. A damaged entry reads as absent (ServiceDatabase.h).
+// database is locked). A database, lock or folder that the layer's rule refuses (LayerFiles.h)
+// fails every call that needs it with 5. A damaged entry reads as absent (ServiceDatabase.h).
+// Each call is one use of the layer's files: the database, its lock and the driver's files are
+// reached through one chain of folders.
 //
-// A driver file inside the Windows folder is recorded relative to it. A started kernel-driver
-// service provides the device named after its driver file's stem
-// ("PORTACC.SYS" gives "\\.\PORTACC", Kernel.h); starting checks that the file names a driver
-// of ours (KernelDrivers.h). An install or start that judges the driver usable pins its folder
-// (Files.h) for as long as the manager handle it went through stays open: the start and the
-// device's opening in this process use that folder as it was judged, whatever is swapped in at
-// its path meanwhile.
+// A driver file is recorded relative to the Windows folder, and followed only as a path of
+// plain names inside it (a path the database holds that leads elsewhere is refused). A started
+// kernel-driver service provides the device named after its driver file's stem ("PORTACC.SYS"
+// gives "\\.\PORTACC", Kernel.h); starting checks that the file names a driver of ours
+// (KernelDrivers.h).
 #pragma once
 #include <cstdint>
 #include <optional>
@@ -54,7 +53,8 @@ SC_HANDLE OpenSCManagerA(const char* MachineName, const char* DatabaseName, uint
 // Records a kernel-driver service stopped. Null with last error 1073 when a service of that
 // name exists (1072 when it is marked for deletion), 87 for another service type or a name or
 // path with a control character, 5 when the database cannot be read or replaced or when a start
-// would refuse the driver's files (StartServiceA's 5): nothing is recorded then.
+// would refuse the driver's files (StartServiceA's 5, also for a driver file outside the Windows
+// folder): nothing is recorded then.
 SC_HANDLE CreateServiceA(SC_HANDLE SCManager, const char* ServiceName, const char* DisplayName, uint32_t DesiredAccess,
                          uint32_t ServiceType, uint32_t StartType, uint32_t ErrorControl, const char* BinaryPathName,
                          const char* LoadOrderGroup, uint32_t* TagId, const char* Dependencies,
@@ -65,9 +65,9 @@ SC_HANDLE OpenServiceA(SC_HANDLE SCManager, const char* ServiceName, uint32_t De
 // SERVICE_STOP, DELETE): otherwise they fail with 5.
 // Fails with 1056 when the service runs, 1072 when it is marked for deletion, 2 when its
 // driver file is missing, 193 when the file names no driver of ours, 5 when the driver file,
-// its folder or a file its device would use (its lock, the controller's log) is refused
-// (Files.h), before the service is marked running; a folder where the device's lock may not
-// stand gives 5 also for a driver file missing or of no driver.
+// a folder above it or a file its device would use (its lock, the controller's log) is refused
+// (LayerFiles.h), before the service is marked running; a driver folder the rule refuses gives 5
+// also for a driver file missing or of no driver.
 bool StartServiceA(SC_HANDLE Service, uint32_t NumServiceArgs, const char** ServiceArgVectors);
 // SERVICE_CONTROL_STOP only; fails with 1062 when the service is not running.
 bool ControlService(SC_HANDLE Service, uint32_t Control, SERVICE_STATUS* Status);

@@ -1,6 +1,7 @@
 #include "VirtualController.h"
 
 #include "Files.h"
+#include "LayerFiles.h"
 #include "LastError.h"
 
 #include <fcntl.h>
@@ -79,8 +80,8 @@ public:
 
     bool Open(uint32_t& Error) override
     {
-        // Beside the driver file, in a folder others may share: never through a link, never
-        // waiting on a pipe, a regular file only.
+        // Beside the driver file, as the layer's rule allows: never through a link, never waiting
+        // on a pipe, a regular file only.
         const int fd = OpenLayerFile(FLogPath, O_WRONLY | O_APPEND | O_CREAT, 0644);
         FLog = fd >= 0 ? ::fdopen(fd, "a") : nullptr;
         if (!FLog) {
@@ -95,7 +96,7 @@ public:
 
     bool Usable(uint32_t& Error) const override
     {
-        if (LayerFileTrusted(FLogPath, TFileKind::Regular)) return true;
+        if (LayerFileTrusted(FLogPath)) return true;
         Error = ERROR_ACCESS_DENIED;
         return false;
     }

@@ -16,10 +16,10 @@
 // except that a run of two or more identical status reads is one line, stamped with the run's
 // first read, with the run's length after an "x":
 //     1796767908544 in 0x64 0x01 x1000000
-// The log reaches the disk at each write and when the device closes. It is opened as the
-// layer's own files are (Files.h: never through a link, a regular file only, without waiting
-// on a pipe); where it cannot be, the device does not open (5), and its service is neither
-// installed nor started (KernelDrivers.h, DeviceFilesUsable).
+// The log reaches the disk at each write and when the device closes. It is a file of the layer
+// (LayerFiles.h: never through a link, a regular file only, never waiting on a pipe); where the
+// rule refuses it, the device does not open (5), and its service is neither installed nor
+// started (KernelDrivers.h, DeviceFilesUsable).
 #pragma once
 #include "PortDriver.h"
 

@@ -36,6 +36,12 @@ TEST_F(TServiceManagerTest, ErrorsOfTheServiceCalls)
     EXPECT_EQ(scm.Open(), nullptr);
     EXPECT_EQ(GetLastError(), ERROR_SERVICE_DOES_NOT_EXIST);
 
+    // A driver file is followed only down the Windows folder: nothing else is recorded.
+    for (const std::string& elsewhere : {std::string("/usr/lib/PORTACC.SYS"), Windows.Path() + "/../PORTACC.SYS"}) {
+        EXPECT_EQ(scm.Create(elsewhere), nullptr) << elsewhere;
+        EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+    }
+    EXPECT_EQ(ServiceState(), "none");
     SC_HANDLE service = scm.Create(Windows.Path() + "/SYSTEM32/DRIVERS/MISSING.SYS");
     ASSERT_NE(service, nullptr);
     EXPECT_EQ(scm.Create(Windows.DriverFile()), nullptr);
@@ -170,8 +176,8 @@ TEST_F(TServiceManagerTest, ADeviceOpensOnceAtATimeAndAnswersWhole48ByteRequests
     EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
 }
 
-// A driver file that is no regular file (a pipe would block whoever opens it) names no
-// driver, and a log that is none is not written: the device does not open, and nothing waits.
+// A driver file that is no regular file (a pipe would block whoever opens it) is refused, and
+// a log that is none is not written: the device does not open, and nothing waits.
 TEST_F(TServiceManagerTest, ADriverFileThatIsNoFileOpensNoDevice)
 {
     LeaveService(true);
@@ -181,7 +187,7 @@ TEST_F(TServiceManagerTest, ADriverFileThatIsNoFileOpensNoDevice)
     EXPECT_EQ(CreateFileA("\\\\.\\PORTACC", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                           FILE_ATTRIBUTE_NORMAL, nullptr),
               INVALID_HANDLE_VALUE);
-    EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
     // Nor does a log that is no regular file: the device would wait for the pipe's reader.
     std::filesystem::remove(Windows.DriverFile());
     Describe("");

@@ -198,69 +198,87 @@ TEST_F(TPortAccessTest, ADamagedDatabaseIsMendedByTheNextRun)
     }
 }
 
-// Another user may write a shared Windows folder only where its sticky bit keeps them from
-// replacing what is there; nothing they plant in it makes a privileged run write elsewhere, hang
-// or leave the database other than it found it, and a refusal names the file. The layer's locks
-// stand only where no other user may add a name, so sticky folders hold none.
-TEST_F(TPortAccessTest, WhatAnotherUserPlantsInASharedFolderRedirectsNothing)
+// A root run trusts a folder or file of the layer only when it is root's and no one else may
+// write it, and follows the database only down that chain: nothing another user owns, plants or
+// names makes it write elsewhere, hang or leave the database other than it found it, and a
+// refusal names what it refused.
+TEST_F(TPortAccessTest, WhatAnotherUserOwnsPlantsOrNamesRedirectsNothing)
 {
     if (!TOtherUser::Works()) GTEST_SKIP() << "no second user on this machine";
     namespace fs = std::filesystem;
-    enum TPlant { Nothing, LinkToRootsFile, LinkToNowhere, OwnFile, HeldLock, OwnDriver, Fifo, HardLink, HeldRootsLock,
-                  Removed, Oversized };
+    enum TPlant { Nothing, Database, LinkToRootsFile, HardLink, Fifo, HeldRootsLock, Removed, Oversized };
     struct TRow {
         const char* Name;
         mode_t Folders; // the Windows folder and SYSTEM32
-        mode_t Drivers; // SYSTEM32/DRIVERS
+        const char* Theirs; // what belongs to the second user ("." the Windows folder), or null
         const char* Where;
         TPlant Plant;
+        const char* Image; // a database's driver file, "*" for the full path of one outside
         bool Opens;
-        const char* Named; // the file a refusal names on standard error
+        const char* Named; // what a refusal names ("." the Windows folder, "*" the outside driver file)
     };
     const char* const lock = "SYSTEM32/DRIVERS/PORTACC.LCK";
     const char* const log = "SYSTEM32/DRIVERS/PORTACC.LOG";
     const TRow rows[] = {
-        {"root's folders, nothing planted", 0755, 0755, "", Nothing, true, nullptr},
-        {"folders others may write", 0777, 0777, "", Nothing, false, nullptr},
-        {"sticky folders, nothing planted", 01777, 01777, "", Nothing, false, "SERVICES.LCK"},
-        {"the database linked to root's file", 01777, 01777, "SERVICES.INI", LinkToRootsFile, false, "SERVICES.INI"},
-        {"the database linked to nowhere", 01777, 01777, "SERVICES.INI", LinkToNowhere, false, "SERVICES.INI"},
-        {"the log linked to root's file", 01777, 01777, log, LinkToRootsFile, false, nullptr},
-        {"the log linked to nowhere", 01777, 01777, log, LinkToNowhere, false, nullptr},
-        {"a database of another user's", 01777, 01777, "SERVICES.INI", OwnFile, false, "SERVICES.INI"},
-        {"a lock held by another user", 01777, 01777, "SERVICES.LCK", HeldLock, false, "SERVICES.LCK"},
-        {"the lock linked to nowhere", 01777, 01777, "SERVICES.LCK", LinkToNowhere, false, nullptr},
-        {"a driver file of another user's", 01777, 01777, "SYSTEM32/DRIVERS/PORTACC.SYS", OwnDriver, false, nullptr},
-        {"a device lock planted in a sticky driver folder", 0755, 01777, lock, OwnFile, false, lock},
-        {"a device log planted in a sticky driver folder", 0755, 01777, log, OwnFile, false, log},
-        {"a FIFO planted as the device log", 0755, 01777, log, Fifo, false, log},
-        {"the log hard-linked to root's file", 0755, 0755, log, HardLink, false, log},
-        {"the device lock hard-linked to root's file", 0755, 0755, lock, HardLink, false, lock},
-        {"the database lock hard-linked to root's file", 0755, 0755, "SERVICES.LCK", HardLink, false, "SERVICES.LCK"},
-        {"a 0644 device lock of root's held by another user", 0755, 0755, lock, HeldRootsLock, false, lock},
-        {"the driver file removed by the driver folder's owner", 0755, 0755, "SYSTEM32/DRIVERS/PORTACC.SYS", Removed,
-         false, lock},
-        {"a database too large to be one", 0755, 0755, "SERVICES.INI", Oversized, false, "SERVICES.INI"},
+        {"root's folders, nothing planted", 0755, nullptr, "", Nothing, nullptr, true, nullptr},
+        {"folders others may write", 0777, nullptr, "", Nothing, nullptr, false, "."},
+        {"sticky folders", 01777, nullptr, "", Nothing, nullptr, false, "."},
+        {"another user's Windows folder, its database naming a driver elsewhere", 0755, ".", "SERVICES.INI",
+         Database, "*", false, "."},
+        {"another user's database in root's folder, naming a driver through ..", 0755, "SERVICES.INI",
+         "SERVICES.INI", Database, "SYSTEM32/DRIVERS/../../../pkg/PORTACC.SYS", false, "SERVICES.INI"},
+        {"root's database naming a driver outside by its full path", 0755, nullptr, "SERVICES.INI", Database, "*",
+         false, "*"},
+        {"root's database naming a driver outside through ..", 0755, nullptr, "SERVICES.INI", Database,
+         "../pkg/PORTACC.SYS", false, "../pkg/PORTACC.SYS"},
+        {"another user's driver folder, the driver file removed by its owner", 0755, "SYSTEM32/DRIVERS",
+         "SYSTEM32/DRIVERS/PORTACC.SYS", Removed, nullptr, false, "SYSTEM32/DRIVERS"},
+        {"the database linked to root's file", 0755, nullptr, "SERVICES.INI", LinkToRootsFile, nullptr, false,
+         "SERVICES.INI"},
+        {"the log hard-linked to root's file", 0755, nullptr, log, HardLink, nullptr, false, log},
+        {"the device lock hard-linked to root's file", 0755, nullptr, lock, HardLink, nullptr, false, lock},
+        {"the database lock hard-linked to root's file", 0755, nullptr, "SERVICES.LCK", HardLink, nullptr, false,
+         "SERVICES.LCK"},
+        {"a FIFO as the device log", 0755, nullptr, log, Fifo, nullptr, false, log},
+        {"a 0644 device lock of root's held by another user", 0755, nullptr, lock, HeldRootsLock, nullptr, false, lock},
+        {"a database too large to be one", 0755, nullptr, "SERVICES.INI", Oversized, nullptr, false, "SERVICES.INI"},
     };
     for (const TRow& row : rows) {
         SCOPED_TRACE(row.Name);
         TTestWindowsFolder windows;
         const std::string root = fs::path(windows.Path()).parent_path().string();
-        const std::string rootsFile = root + "/roots", nowhere = root + "/nowhere";
+        const std::string rootsFile = root + "/roots", pkg = root + "/pkg", outside = pkg + "/PORTACC.SYS";
         const std::string planted = windows.Path() + "/" + row.Where;
+        const auto named = [&](const char* Name) {
+            return std::string(Name) == "*" ? outside : std::string(Name) == "." ? windows.Path() : windows.Path() + "/" + Name;
+        };
         WriteFileText(rootsFile, "root's own\n");
-        if (row.Plant == OwnDriver) fs::remove(planted); // gone, as after a hand removed it
         // Readable by all, as /etc/passwd is: a lock made of it must not take that away.
         ASSERT_EQ(::chmod(rootsFile.c_str(), 0644), 0);
+        // Root's own driver file outside the Windows folder, as a package might leave one.
+        fs::create_directory(pkg);
+        fs::copy_file(windows.DriverFile(), outside);
         ASSERT_EQ(::chmod(root.c_str(), 0711), 0);
         for (const char* dir : {"", "/SYSTEM32"}) ASSERT_EQ(::chmod((windows.Path() + dir).c_str(), row.Folders), 0);
-        ASSERT_EQ(::chmod((windows.Path() + "/SYSTEM32/DRIVERS").c_str(), row.Drivers), 0);
+        const std::string database = row.Image ? "[PORTACC]\nDisplayName=PORTACC\nType=1\nStart=3\nErrorControl=1\n"
+                                                 "ImagePath=" + (std::string(row.Image) == "*" ? outside : row.Image) +
+                                                     "\nState=4\nDeletePending=0\n"
+                                               : "";
+        if (row.Theirs) {
+            if (std::string(row.Theirs) == row.Where) WriteFileText(planted, ""); // theirs to fill
+            ASSERT_EQ(::chown(named(row.Theirs).c_str(), 65534, 65534), 0);
+        } else if (row.Plant == Database) {
+            WriteFileText(planted, database);
+        }
         // A link the test makes itself has the link count another user's would have.
         if (row.Plant == HardLink) {
             ASSERT_EQ(::link(rootsFile.c_str(), planted.c_str()), 0);
         }
-        if (row.Plant == Removed) {
-            ASSERT_EQ(::chown((windows.Path() + "/SYSTEM32/DRIVERS").c_str(), 65534, 65534), 0);
+        if (row.Plant == LinkToRootsFile) {
+            ASSERT_EQ(::symlink(rootsFile.c_str(), planted.c_str()), 0);
+        }
+        if (row.Plant == Fifo) {
+            ASSERT_EQ(::mkfifo(planted.c_str(), 0644), 0);
         }
         if (row.Plant == Oversized) WriteFileText(planted, std::string((1 << 20) + 1, '\n'));
         if (row.Plant == HeldRootsLock) { // an administrator's touch
@@ -268,41 +286,15 @@ TEST_F(TPortAccessTest, WhatAnotherUserPlantsInASharedFolderRedirectsNothing)
             ASSERT_EQ(::chmod(planted.c_str(), 0644), 0);
         }
         TOtherUser other([&] {
-            switch (row.Plant) {
-            case LinkToRootsFile:
-                return ::symlink(rootsFile.c_str(), planted.c_str()) == 0;
-            case LinkToNowhere:
-                return ::symlink(nowhere.c_str(), planted.c_str()) == 0;
-            case OwnFile: // says the driver runs, so that its device would open at once
-                return bool(std::ofstream(planted) << "[PORTACC]\nDisplayName=PORTACC\nType=1\nStart=3\n"
-                                                      "ErrorControl=1\nImagePath=SYSTEM32/DRIVERS/PORTACC.SYS\n"
-                                                      "State=4\nDeletePending=0\n");
-            case OwnDriver:
-                return bool(std::ofstream(planted) << "driver virtual-keyboard-controller\n");
-            case Fifo:
-                return ::mkfifo(planted.c_str(), 0666) == 0;
-            case Removed:
-                return ::unlink(planted.c_str()) == 0;
-            case HeldLock: {
-                const int fd = ::open(planted.c_str(), O_RDWR | O_CREAT | O_EXCL, 0644);
-                return fd >= 0 && ::flock(fd, LOCK_EX) == 0;
-            }
-            case HeldRootsLock: {
-                const int fd = ::open(planted.c_str(), O_RDONLY);
-                return fd >= 0 && ::flock(fd, LOCK_EX) == 0;
-            }
-            default:
-                return true;
-            }
+            if (row.Plant == Database && row.Theirs) return bool(std::ofstream(planted) << database);
+            if (row.Plant == Removed) return ::unlink(planted.c_str()) == 0;
+            if (row.Plant != HeldRootsLock) return true;
+            const int fd = ::open(planted.c_str(), O_RDONLY);
+            return fd >= 0 && ::flock(fd, LOCK_EX) == 0;
         });
         ASSERT_TRUE(other.Result());
         testing::internal::CaptureStderr();
-        // Also refused by the read itself, as when it is planted after the layer looked.
-        std::string data;
-        if (row.Plant == OwnFile || row.Plant == OwnDriver) {
-            EXPECT_EQ(FileSystem().ReadWholeFile(planted, data, 1 << 20, TLinks::Refuse), TFileSystem::TReadResult::Failed);
-        }
-        const std::string database = ReadFileText(windows.Path() + "/SERVICES.INI");
+        const std::string before = ReadFileText(windows.Path() + "/SERVICES.INI");
         ::alarm(20); // a run that waits without end ends the test
         TPortAccess port(nullptr);
         const auto start = std::chrono::steady_clock::now();
@@ -312,64 +304,84 @@ TEST_F(TPortAccessTest, WhatAnotherUserPlantsInASharedFolderRedirectsNothing)
         port.CloseAccess();
         const std::string said = testing::internal::GetCapturedStderr();
         ::alarm(0);
+        std::printf("%-72s %.2f ms\n", row.Name, took.count() * 1000);
         EXPECT_LT(took.count(), 5.0);
         if (!row.Opens) {
-            EXPECT_EQ(ReadFileText(windows.Path() + "/SERVICES.INI"), database);
+            EXPECT_EQ(ReadFileText(windows.Path() + "/SERVICES.INI"), before);
         }
         if (row.Named) {
-            EXPECT_NE(said.find(windows.Path() + "/" + row.Named + " refused: "), std::string::npos) << said;
+            EXPECT_NE(said.find(named(row.Named) + " refused: "), std::string::npos) << said;
         }
         EXPECT_EQ(ReadFileText(rootsFile), "root's own\n");
         struct stat st {};
         EXPECT_TRUE(::stat(rootsFile.c_str(), &st) == 0 && (st.st_mode & 07777) == 0644);
-        EXPECT_FALSE(fs::exists(fs::symlink_status(nowhere)));
+        // Only the driver file that stood there: no lock or log of a device that opened there.
+        EXPECT_EQ(std::distance(fs::directory_iterator(pkg), fs::directory_iterator()), 1);
     }
 }
 
-// The second user owns SYSTEM32 (a shape the layer accepts) and swaps the driver folder, root's,
-// with a link to a third user's folder, again and again, while root opens access: each folder
-// is used as it was judged, so nothing of the third user's is ever written, and a swap between
-// a run's install, start and device opening leaves no service behind.
-TEST_F(TPortAccessTest, AFolderSwappedForALinkRedirectsNothing)
+// The second user owns SYSTEM32 and exchanges root's driver folder with a folder of its own
+// again and again, while a service left running is opened by root: the rule refuses the chain
+// as a whole, so that user's driver file is never read and nothing is written in its folder.
+TEST_F(TPortAccessTest, AFolderExchangedUnderARunningServiceRedirectsNothing)
 {
     if (!TOtherUser::Works()) GTEST_SKIP() << "no second user on this machine";
     namespace fs = std::filesystem;
+    LeaveService(true);
     const std::string root = fs::path(Windows.Path()).parent_path().string();
-    const std::string system32 = Windows.Path() + "/SYSTEM32", third = root + "/third";
-    // The third user's folder (root's here: any the second user may not write), as the driver
-    // folder would be.
-    fs::create_directory(third);
-    fs::copy_file(Windows.DriverFile(), third + "/PORTACC.SYS");
-    WriteFileText(third + "/PORTACC.LOG", "third's own\n");
+    const std::string system32 = Windows.Path() + "/SYSTEM32", drivers = system32 + "/DRIVERS";
+    const std::string theirs = system32 + "/THEIRS";
     ASSERT_EQ(::chmod(root.c_str(), 0711), 0);
-    ASSERT_EQ(::chmod(Windows.Path().c_str(), 0755), 0);
     ASSERT_EQ(::chown(system32.c_str(), 65534, 65534), 0);
     TOtherUser other([&] {
-        const std::string drivers = system32 + "/DRIVERS", swap = system32 + "/SWAP";
-        if (::symlink(third.c_str(), swap.c_str()) != 0) return false;
+        // A controller whose status tells a read of it from a read of root's.
+        if (::mkdir(theirs.c_str(), 0755) != 0 ||
+            !(std::ofstream(theirs + "/PORTACC.SYS") << "driver virtual-keyboard-controller\nstatus 0x5a\n"))
+            return false;
         const pid_t parent = ::getpid(), swapper = ::fork();
         if (swapper != 0) return swapper > 0;
-        // Swaps until the second user's process ends, and at most this many times (seconds).
+        // Exchanges until the second user's process ends, and at most this many times (seconds).
         ::prctl(PR_SET_PDEATHSIG, SIGKILL);
         for (long i = 0; i < 2'000'000 && ::getppid() == parent; ++i)
-            ::renameat2(AT_FDCWD, drivers.c_str(), AT_FDCWD, swap.c_str(), RENAME_EXCHANGE);
+            ::renameat2(AT_FDCWD, drivers.c_str(), AT_FDCWD, theirs.c_str(), RENAME_EXCHANGE);
         ::_exit(0);
     });
     ASSERT_TRUE(other.Result());
-    testing::internal::CaptureStderr(); // a refusal a run
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(3);
-    int runs = 0, opened = 0;
+    testing::internal::CaptureStderr();
+    const auto started = std::chrono::steady_clock::now(), until = started + std::chrono::seconds(3);
+    int runs = 0, opened = 0, theirsRead = 0;
+    double longest = 0;
     for (; runs < 400 && std::chrono::steady_clock::now() < until; ++runs) {
+        const auto start = std::chrono::steady_clock::now();
         TPortAccess port(nullptr);
         opened += port.OpenAccess();
+        theirsRead += port.InPort(0x64) == 0x5a;
         port.OutPort(0x60, 0xE4);
         port.CloseAccess();
+        longest = std::max(longest, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
     }
-    testing::internal::GetCapturedStderr();
-    EXPECT_EQ(ReadFileText(third + "/PORTACC.LOG"), "third's own\n") << opened << " of " << runs << " runs opened";
-    // A run judged usable opens in the folder it judged, and closes what it started; a run refused
-    // installed and started nothing: no run leaves the service behind.
-    EXPECT_EQ(ServiceState(), "none") << opened << " of " << runs << " runs opened";
+    const std::string said = testing::internal::GetCapturedStderr();
+    std::printf("%d runs, %d opened, longest %.2f ms\n", runs, opened, longest * 1000);
+    EXPECT_EQ(opened, 0);
+    EXPECT_EQ(theirsRead, 0);
+    EXPECT_NE(said.find(system32 + " refused: "), std::string::npos) << said;
+    EXPECT_LT(longest, 5.0);
+    // Their folder, held by a descriptor: the exchanges go on meanwhile.
+    int their = -1;
+    for (int tries = 0; their < 0 && tries < 1000; ++tries)
+        for (const std::string& folder : {drivers, theirs}) {
+            const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            struct stat st {};
+            if (their < 0 && fd >= 0 && ::fstat(fd, &st) == 0 && st.st_uid == 65534)
+                their = fd;
+            else if (fd >= 0)
+                ::close(fd);
+        }
+    ASSERT_GE(their, 0);
+    EXPECT_NE(::faccessat(their, "PORTACC.LOG", F_OK, 0), 0);
+    EXPECT_NE(::faccessat(their, "PORTACC.LCK", F_OK, 0), 0);
+    ::close(their);
+    EXPECT_EQ(ServiceState(), "running"); // as the earlier run left it
 }
 
 // Each request carries what the previous one left in the fields it does not set; only bytes 0

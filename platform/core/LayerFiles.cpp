@@ -1,0 +1,243 @@
+#include "LayerFiles.h"
+
+#include "Files.h"
+#include "SysUtils.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <mutex>
+
+namespace {
+
+// The rule, for a folder or file of the layer with status St; null when it is trusted.
+const char* Untrusted(const struct stat& St)
+{
+    if (S_ISLNK(St.st_mode)) return "it is a symbolic link";
+    if (St.st_uid != 0 && St.st_uid != ::geteuid()) return "it belongs to another user than root or this one";
+    if (St.st_mode & (S_IWGRP | S_IWOTH)) return "users other than its owner may write it";
+    if (S_ISDIR(St.st_mode)) return nullptr;
+    if (!S_ISREG(St.st_mode)) return "it is no regular file";
+    if (St.st_nlink != 1) return "it has more than one link";
+    return nullptr;
+}
+
+int Refuse(const std::string& Path, const char* Why)
+{
+    SayRefused(Path, Why);
+    errno = EACCES;
+    return -1;
+}
+
+// A folder of the chain as this use opened it: its descriptor, or the errno it failed with.
+struct TFolder {
+    int Fd = -1;
+    int Error = 0;
+};
+
+// The chain of the use in force: the Windows folder's path when the use began, and each folder
+// below it, by its path relative to it ("" the Windows folder itself), as first reached.
+struct TChain {
+    std::string Root = GetWindowsDirectoryA();
+    std::map<std::string, TFolder> Folders;
+    ~TChain()
+    {
+        for (auto& [name, folder] : Folders)
+            if (folder.Fd >= 0) ::close(folder.Fd);
+    }
+};
+
+thread_local TChain* gChain = nullptr;
+
+// The folder Rel of the chain, reached from the one above it by its name. A refusal or a missing
+// part is remembered too, so that it is neither reached nor said again within the use.
+const TFolder& Folder(TChain& Chain, const std::string& Rel)
+{
+    if (const auto known = Chain.Folders.find(Rel); known != Chain.Folders.end()) return known->second;
+    TFolder folder;
+    const std::string path = Rel.empty() ? Chain.Root : Chain.Root + "/" + Rel;
+    if (Rel.empty()) {
+        folder.Fd = ::open(path.c_str(), O_PATH | O_CLOEXEC);
+    } else {
+        const auto slash = Rel.find_last_of('/');
+        const TFolder& above = Folder(Chain, slash == std::string::npos ? std::string() : Rel.substr(0, slash));
+        if (above.Fd < 0) return Chain.Folders.emplace(Rel, TFolder{-1, above.Error}).first->second;
+        folder.Fd = ::openat(above.Fd, Rel.substr(slash + 1).c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+    }
+    struct stat st {};
+    const char* why = nullptr;
+    if (folder.Fd < 0)
+        why = errno == ENOENT || errno == ENOTDIR ? nullptr : std::strerror(errno);
+    else if (::fstat(folder.Fd, &st) != 0)
+        why = "it cannot be examined";
+    else
+        why = S_ISDIR(st.st_mode) || S_ISLNK(st.st_mode) ? Untrusted(st) : "it is no folder";
+    if (folder.Fd < 0 && !why) {
+        folder.Error = ENOENT;
+    } else if (why) {
+        if (folder.Fd >= 0) ::close(folder.Fd);
+        folder = {-1, EACCES};
+        SayRefused(path, why);
+    }
+    return Chain.Folders.emplace(Rel, folder).first->second;
+}
+
+// Path relative to the Windows folder of Chain ("" for the folder itself). Refused (false, errno
+// EACCES, said) when it lies outside the Windows folder or has a part "." or "..": a path the
+// database holds is followed only down the chain.
+bool Locate(const TChain& Chain, const std::string& Path, std::string& Rel)
+{
+    const std::string& root = Chain.Root;
+    Rel.clear();
+    if (Path == root) return true;
+    bool plain = Path.size() > root.size() + 1 && Path.compare(0, root.size(), root) == 0 && Path[root.size()] == '/';
+    if (plain) Rel = Path.substr(root.size() + 1);
+    for (size_t start = 0; plain && start <= Rel.size();) {
+        const size_t end = std::min(Rel.find('/', start), Rel.size());
+        const std::string part = Rel.substr(start, end - start);
+        plain = !part.empty() && part != "." && part != "..";
+        start = end + 1;
+    }
+    return plain || Refuse(Path, "a file of the layer is named only by plain names below the Windows folder") == 0;
+}
+
+// Runs Act(chain) in the use in force, or in a use of its own.
+template <typename TAct>
+auto InUse(TAct Act)
+{
+    const TLayerUse use;
+    return Act(*gChain);
+}
+
+// The folder of the file Path, opened in Chain: its descriptor (the chain's own) and Path's name
+// in it; -1 with errno set when refused or missing.
+int FolderOfFile(TChain& Chain, const std::string& Path, std::string& Name)
+{
+    std::string rel;
+    if (!Locate(Chain, Path, rel) || rel.empty()) return errno = EACCES, -1;
+    const auto slash = rel.find_last_of('/');
+    Name = rel.substr(slash == std::string::npos ? 0 : slash + 1);
+    const TFolder& folder = Folder(Chain, slash == std::string::npos ? std::string() : rel.substr(0, slash));
+    errno = folder.Error;
+    return folder.Fd;
+}
+
+const char kUnfitLock[] = "a lock must belong to this user or root, with mode 0600 and one link";
+
+// Why the entry Name of the folder Fd may not be used; null when it may or is not there.
+const char* UnfitEntry(int Fd, const std::string& Name, bool Lock)
+{
+    struct stat st {};
+    if (::fstatat(Fd, Name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return nullptr;
+    if (const char* why = Untrusted(st)) return why;
+    if (Lock && (st.st_mode & 07777) != 0600) return kUnfitLock;
+    return nullptr;
+}
+
+// Opens the entry of Path in its folder Fd as the rule allows, judged before (so that a FIFO or
+// device is never opened) and again as it was opened.
+int OpenEntry(int Fd, const std::string& Path, const std::string& Name, int Flags, mode_t Mode, bool Lock)
+{
+    if (const char* why = UnfitEntry(Fd, Name, Lock)) return Refuse(Path, why);
+    const int fd = ::openat(Fd, Name.c_str(), Flags | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, Mode);
+    if (fd < 0) {
+        // Made between the look and the open: a link, or a FIFO without a reader.
+        if (errno == ELOOP || errno == ENXIO) return Refuse(Path, "it is no regular file");
+        return -1;
+    }
+    struct stat st {};
+    const char* why = ::fstat(fd, &st) != 0 ? "it cannot be examined" : Untrusted(st);
+    if (!why && Lock && (st.st_mode & 07777) != 0600) why = kUnfitLock;
+    if (!why) return fd;
+    ::close(fd);
+    return Refuse(Path, why);
+}
+
+} // namespace
+
+TLayerUse::TLayerUse() : FOwner(gChain == nullptr)
+{
+    if (FOwner) gChain = new TChain;
+}
+
+TLayerUse::~TLayerUse()
+{
+    if (!FOwner) return;
+    delete gChain;
+    gChain = nullptr;
+}
+
+// A refusal repeats at every run until someone mends the file, so it names the file for the
+// administrator; a line just said is not said again.
+void SayRefused(const std::string& Path, const char* Why)
+{
+    static std::mutex guard;
+    static std::string last;
+    const std::string line = "Quillboard port layer: " + Path + " refused: " + Why + "\n";
+    const std::lock_guard<std::mutex> hold(guard);
+    if (line == last) return;
+    last = line;
+    std::fputs(line.c_str(), stderr);
+}
+
+int OpenLayerFile(const std::string& Path, int Flags, unsigned Mode)
+{
+    return InUse([&](TChain& Chain) {
+        std::string name;
+        const int folder = FolderOfFile(Chain, Path, name);
+        return folder < 0 ? -1 : OpenEntry(folder, Path, name, Flags, static_cast<mode_t>(Mode), false);
+    });
+}
+
+bool LayerFileTrusted(const std::string& Path)
+{
+    return InUse([&](TChain& Chain) {
+        std::string name;
+        const int folder = FolderOfFile(Chain, Path, name);
+        if (folder < 0) return errno == ENOENT;
+        const char* why = UnfitEntry(folder, name, false);
+        return !why || Refuse(Path, why) == 0;
+    });
+}
+
+int OpenLayerLock(const std::string& Path)
+{
+    return InUse([&](TChain& Chain) {
+        std::string name;
+        const int folder = FolderOfFile(Chain, Path, name);
+        if (folder < 0) return -1;
+        const int fd = ::openat(folder, name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0600);
+        if (fd < 0) return errno == EEXIST ? OpenEntry(folder, Path, name, O_RDWR, 0, true) : -1;
+        // Made here, so its mode is ours to set whatever the umask took.
+        if (::fchmod(fd, 0600) == 0) return fd;
+        ::close(fd);
+        return -1;
+    });
+}
+
+bool LayerLockTrusted(const std::string& Path)
+{
+    return InUse([&](TChain& Chain) {
+        std::string name;
+        const int folder = FolderOfFile(Chain, Path, name);
+        if (folder < 0) return errno == ENOENT;
+        const char* why = UnfitEntry(folder, name, true);
+        return !why || Refuse(Path, why) == 0;
+    });
+}
+
+int OpenLayerFolder(const std::string& Dir)
+{
+    return InUse([&](TChain& Chain) {
+        std::string rel;
+        if (!Locate(Chain, Dir, rel)) return -1;
+        const TFolder& folder = Folder(Chain, rel);
+        errno = folder.Error;
+        return folder.Fd < 0 ? -1 : ::fcntl(folder.Fd, F_DUPFD_CLOEXEC, 0);
+    });
+}
