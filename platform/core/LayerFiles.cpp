@@ -95,14 +95,11 @@ bool Locate(const TChain& Chain, const std::string& Path, std::string& Rel)
     const std::string& root = Chain.Root;
     Rel.clear();
     if (Path == root) return true;
-    bool plain = Path.size() > root.size() + 1 && Path.compare(0, root.size(), root) == 0 && Path[root.size()] == '/';
-    if (plain) Rel = Path.substr(root.size() + 1);
-    for (size_t start = 0; plain && start <= Rel.size();) {
-        const size_t end = std::min(Rel.find('/', start), Rel.size());
-        const std::string part = Rel.substr(start, end - start);
-        plain = !part.empty() && part != "." && part != "..";
-        start = end + 1;
-    }
+    const bool inside = Path.size() > root.size() + 1 && Path.compare(0, root.size(), root) == 0 && Path[root.size()] == '/';
+    if (inside) Rel = Path.substr(root.size() + 1);
+    const std::string parts = "/" + Rel + "/";
+    const bool plain = inside && parts.find("//") == std::string::npos && parts.find("/./") == std::string::npos &&
+                       parts.find("/../") == std::string::npos;
     return plain || Refuse(Path, "a file of the layer is named only by plain names below the Windows folder") == 0;
 }
 
@@ -127,16 +124,19 @@ int FolderOfFile(TChain& Chain, const std::string& Path, std::string& Name)
     return folder.Fd;
 }
 
-const char kUnfitLock[] = "a lock must belong to this user or root, with mode 0600 and one link";
+// The rule for a file of status St, and for a Lock also: whoever may open a lock may hold it.
+const char* Unfit(const struct stat& St, bool Lock)
+{
+    if (const char* why = Untrusted(St)) return why;
+    if (Lock && (St.st_mode & 07777) != 0600) return "a lock must belong to this user or root, with mode 0600 and one link";
+    return nullptr;
+}
 
 // Why the entry Name of the folder Fd may not be used; null when it may or is not there.
 const char* UnfitEntry(int Fd, const std::string& Name, bool Lock)
 {
     struct stat st {};
-    if (::fstatat(Fd, Name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return nullptr;
-    if (const char* why = Untrusted(st)) return why;
-    if (Lock && (st.st_mode & 07777) != 0600) return kUnfitLock;
-    return nullptr;
+    return ::fstatat(Fd, Name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 ? nullptr : Unfit(st, Lock);
 }
 
 // Opens the entry of Path in its folder Fd as the rule allows, judged before (so that a FIFO or
@@ -151,11 +151,22 @@ int OpenEntry(int Fd, const std::string& Path, const std::string& Name, int Flag
         return -1;
     }
     struct stat st {};
-    const char* why = ::fstat(fd, &st) != 0 ? "it cannot be examined" : Untrusted(st);
-    if (!why && Lock && (st.st_mode & 07777) != 0600) why = kUnfitLock;
+    const char* why = ::fstat(fd, &st) != 0 ? "it cannot be examined" : Unfit(st, Lock);
     if (!why) return fd;
     ::close(fd);
     return Refuse(Path, why);
+}
+
+// Whether the file Path, judged without opening it, passes the rule (for a Lock, a lock's).
+bool Trusted(const std::string& Path, bool Lock)
+{
+    return InUse([&](TChain& Chain) {
+        std::string name;
+        const int folder = FolderOfFile(Chain, Path, name);
+        if (folder < 0) return errno == ENOENT;
+        const char* why = UnfitEntry(folder, name, Lock);
+        return !why || Refuse(Path, why) == 0;
+    });
 }
 
 } // namespace
@@ -196,13 +207,7 @@ int OpenLayerFile(const std::string& Path, int Flags, unsigned Mode)
 
 bool LayerFileTrusted(const std::string& Path)
 {
-    return InUse([&](TChain& Chain) {
-        std::string name;
-        const int folder = FolderOfFile(Chain, Path, name);
-        if (folder < 0) return errno == ENOENT;
-        const char* why = UnfitEntry(folder, name, false);
-        return !why || Refuse(Path, why) == 0;
-    });
+    return Trusted(Path, false);
 }
 
 int OpenLayerLock(const std::string& Path)
@@ -222,13 +227,7 @@ int OpenLayerLock(const std::string& Path)
 
 bool LayerLockTrusted(const std::string& Path)
 {
-    return InUse([&](TChain& Chain) {
-        std::string name;
-        const int folder = FolderOfFile(Chain, Path, name);
-        if (folder < 0) return errno == ENOENT;
-        const char* why = UnfitEntry(folder, name, true);
-        return !why || Refuse(Path, why) == 0;
-    });
+    return Trusted(Path, true);
 }
 
 int OpenLayerFolder(const std::string& Dir)
