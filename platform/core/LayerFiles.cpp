@@ -95,7 +95,8 @@ bool Locate(const TChain& Chain, const std::string& Path, std::string& Rel)
     const std::string& root = Chain.Root;
     Rel.clear();
     if (Path == root) return true;
-    const bool inside = Path.size() > root.size() + 1 && Path.compare(0, root.size(), root) == 0 && Path[root.size()] == '/';
+    const bool inside =
+        Path.size() > root.size() + 1 && Path.compare(0, root.size(), root) == 0 && Path[root.size()] == '/';
     if (inside) Rel = Path.substr(root.size() + 1);
     const std::string parts = "/" + Rel + "/";
     const bool plain = inside && parts.find("//") == std::string::npos && parts.find("/./") == std::string::npos &&
@@ -128,7 +129,8 @@ int FolderOfFile(TChain& Chain, const std::string& Path, std::string& Name)
 const char* Unfit(const struct stat& St, bool Lock)
 {
     if (const char* why = Untrusted(St)) return why;
-    if (Lock && (St.st_mode & 07777) != 0600) return "a lock must belong to this user or root, with mode 0600 and one link";
+    if (Lock && (St.st_mode & 07777) != 0600)
+        return "a lock must belong to this user or root, with mode 0600 and one link";
     return nullptr;
 }
 
@@ -216,7 +218,8 @@ int OpenLayerLock(const std::string& Path)
         std::string name;
         const int folder = FolderOfFile(Chain, Path, name);
         if (folder < 0) return -1;
-        const int fd = ::openat(folder, name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0600);
+        const int fd =
+            ::openat(folder, name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0600);
         if (fd < 0) return errno == EEXIST ? OpenEntry(folder, Path, name, O_RDWR, 0, true) : -1;
         // Made here, so its mode is ours to set whatever the umask took.
         if (::fchmod(fd, 0600) == 0) return fd;

@@ -25,8 +25,8 @@ public:
     // True only for a driver that answers from a description and touches nothing of the
     // machine; a driver that does not say so is taken to reach real hardware.
     virtual bool Simulated() const { return false; }
-    // Judges, without making or changing anything, the files Open would use (LayerFiles.h). False with
-    // Error when Open would refuse them. Every driver says, so that a wrapper cannot forget to ask.
+    // Judges, without making or changing anything, the files Open would use (LayerFiles.h).
+    // False with Error when Open would refuse them. Every driver says, so that a wrapper cannot forget to ask.
     virtual bool Usable(uint32_t& Error) const = 0;
 };
 

@@ -3,11 +3,11 @@
 //
 // It is no TIniFile (IniFiles.h), though it shares that class's file layer (Files.h): the
 // whole file read once within a limit, as a file of the layer that its rule judges
-// (LayerFiles.h), and replaced all at once. TIniFile follows links, as a user's own settings do, keeps a file's
-// repeated sections and unknown lines, cannot remove a section, reads numbers with sign and
-// hex, and reports a failed save by throwing: a database that privileged runs write must
-// instead refuse links, drop what it did not write, forget deleted services and fail as the
-// service calls fail.
+// (LayerFiles.h), and replaced all at once. TIniFile follows links, as a user's own settings
+// do, keeps a file's repeated sections and unknown lines, cannot remove a section, reads
+// numbers with sign and hex, and reports a failed save by throwing: a database that privileged
+// runs write must instead refuse links, drop what it did not write, forget deleted services and
+// fail as the service calls fail.
 //
 // Its text: one block a service, in the order they were created, each followed by an empty
 // line:

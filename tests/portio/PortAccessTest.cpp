@@ -250,7 +250,8 @@ TEST_F(TPortAccessTest, WhatAnotherUserOwnsPlantsOrNamesRedirectsNothing)
         const std::string rootsFile = root + "/roots", pkg = root + "/pkg", outside = pkg + "/PORTACC.SYS";
         const std::string planted = windows.Path() + "/" + row.Where;
         const auto named = [&](const char* Name) {
-            return std::string(Name) == "*" ? outside : std::string(Name) == "." ? windows.Path() : windows.Path() + "/" + Name;
+            const std::string name = Name;
+            return name == "*" ? outside : name == "." ? windows.Path() : windows.Path() + "/" + name;
         };
         WriteFileText(rootsFile, "root's own\n");
         // Readable by all, as /etc/passwd is: a lock made of it must not take that away.
