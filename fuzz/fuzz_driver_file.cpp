@@ -4,6 +4,7 @@
 // readable where the reply says, and its log must account for every read and write, a run of
 // identical status reads as one line with its length. This machine's port driver is loaded but
 // never opened.
+#include "Files.h"
 #include "FuzzCheck.h"
 #include "KernelDrivers.h"
 #include "TestSupport.h"
@@ -95,6 +96,8 @@ void Drive(TKernelDriver& Driver, const std::string& LogPath)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const std::string input(reinterpret_cast<const char*>(data), size);
+    // The scratch folder is the Windows folder, where the layer keeps a driver's files.
+    SetWindowsDirectory(ScratchFolder());
     const std::string file = ScratchFolder() + "/PORTACC.SYS", log = ScratchFolder() + "/PORTACC.LOG";
     WriteFileText(file, input);
 
