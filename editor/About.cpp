@@ -49,7 +49,7 @@ TfrmAbout::TfrmAbout(QWidget* Parent)
     pal.setColor(QPalette::Window, Qt::white);
     setPalette(pal);
 
-    Panel1 = new QFrame(this);
+    Panel1 = new TFrame(this);
     Panel1->setObjectName("Panel1");
     Panel1->setFrameStyle(QFrame::Box | QFrame::Sunken);
     Panel1->setGeometry(8, 8, 235, 122);

@@ -1,5 +1,7 @@
 #include "Controls.h"
 
+#include "QtApplication.h"
+
 #include <QApplication>
 #include <QStyleFactory>
 #include <QStyleOptionComplex>
@@ -78,7 +80,7 @@ void TSpeedButton::paintEvent(QPaintEvent*)
         p.drawText(r.translated(sunken ? 1 : 0, sunken ? 1 : 0), Qt::AlignCenter, text());
     }
     if (FDown) p.fillRect(r.adjusted(1, 1, -1, -1), QColor(0, 0, 60, 70));
-    qDrawShadePanel(&p, r, palette(), sunken, 1);
+    qDrawShadePanel(&p, WholeRect(*this), palette(), sunken, 1);
 }
 
 TTabControl::TTabControl(const QStringList& TabCaptions, QWidget* Parent) : QWidget(Parent), FTabs(new QTabBar(this))
@@ -113,7 +115,8 @@ void TTabControl::resizeEvent(QResizeEvent*)
 void TTabControl::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
-    qDrawShadePanel(&p, QRect(0, PageTop() - 1, width(), height() - PageTop() + 1), palette(), false, 1);
+    const QRect whole = WholeRect(*this);
+    qDrawShadePanel(&p, QRect(0, PageTop() - 1, whole.width(), whole.height() - PageTop() + 1), palette(), false, 1);
 }
 
 void SetColor(QWidget* Control, const QColor& Color)

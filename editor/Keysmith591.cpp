@@ -17,7 +17,6 @@ int WinMain(int argc, char** argv)
     SetCommandLine(std::vector<std::string>(argv + 1, argv + argc));
     TQtApplication app(argc > 0 ? argv[0] : nullptr);
     TPooledThreads pooledThreads; // ended after the windows, before the application
-    QApplication::setFont(FormFont());
     InstallQtDialogs();
 
     // Asked before the main window exists, so a message of the command-line file's load may

@@ -87,7 +87,7 @@ void TfrmMain::CreateToolBar()
 
 void TfrmMain::CreateKeypadPanel()
 {
-    pnlKeypad = new QFrame(this);
+    pnlKeypad = new TFrame(this);
     pnlKeypad->setObjectName("pnlKeypad");
     pnlKeypad->setGeometry(12, 48, 149, 218);
     pnlKeypad->setFrameStyle(QFrame::Panel | QFrame::Raised);
@@ -250,7 +250,7 @@ void TfrmMain::CreateKeyboard()
     connect(btnInsertMediaKey, &TSpeedButton::Click, this, Guarded([this] { btnInsertMediaKeyClick(btnInsertMediaKey); }));
 
     // The delay group: the delay key, the slider and its end labels inside a bevel.
-    Bevel1 = new QFrame(this);
+    Bevel1 = new TFrame(this);
     Bevel1->setObjectName("Bevel1");
     Bevel1->setFrameStyle(QFrame::Box | QFrame::Sunken);
     Bevel1->setGeometry(NumericBlockLeft - 3, KeyboardTop - 2, width() - NumericBlockLeft - 4, 2 * LinePitch + 1);

@@ -7,6 +7,7 @@
 #include "Forms.h"
 #include "Params.h"
 #include "Paths.h"
+#include "QtApplication.h"
 #include "Shell.h"
 
 #include <QCloseEvent>
@@ -104,7 +105,7 @@ void TfrmMain::CreateFileCommands()
         return b;
     };
     auto separator = [this] {
-        auto* gap = new QFrame(ToolBar1);
+        auto* gap = new TFrame(ToolBar1);
         gap->setFrameStyle(QFrame::VLine | QFrame::Sunken);
         gap->setFixedSize(ToolSeparatorWidth, ToolButtonHeight);
         ToolBar1->addWidget(gap);

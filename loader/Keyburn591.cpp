@@ -21,7 +21,6 @@ int WinMain(int argc, char** argv)
     for (int i = 1; i < argc; ++i) params.emplace_back(argv[i]);
     TQtApplication app(argc > 0 ? argv[0] : nullptr);
     TPooledThreads pooledThreads; // ended after the windows, before the application
-    QApplication::setFont(FormFont());
     InstallQtDialogs();
     Application.Title = "KeyburnUsb";
     QApplication::setApplicationName(QString::fromStdString(Application.Title));

@@ -41,7 +41,7 @@ QLabel* MakeLabel(QWidget* Parent, const char* Name, const QRect& Box, const cha
 
 QFrame* MakeBevel(QWidget* Parent, const char* Name, const QRect& Box)
 {
-    auto* b = new QFrame(Parent);
+    auto* b = new TFrame(Parent);
     b->setObjectName(Name);
     b->setGeometry(Box);
     b->setFrameStyle(QFrame::Box | QFrame::Raised);

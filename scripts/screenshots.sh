@@ -3,12 +3,12 @@
 # on an X server (Xvfb) with a window manager (openbox) and a notification area (trayer),
 # started and clicked like a user would.
 #   scripts/screenshots.sh [build dir] [output dir]
-# Writes main-window.png, properties.png, about.png, save-changes.png, startup-question.png,
-# properties-over-question.png, message-over-question.png, loader.png, loader-after-dialog.png
-# and tray-menu-over-box.png into the output dir (default: build/screenshots), then the editor's
-# main window, Keypad Properties and About on the same desktop scaled by 150 and 200 %
-# (main-window-1.5.png, properties-1.5.png, about-1.5.png, main-window-2.png, ...; SCALES="1.25 2"
-# chooses others).
+# Writes main-window.png, properties.png, about.png, save-changes.png, error.png,
+# startup-question.png, properties-over-question.png, message-over-question.png, loader.png,
+# loader-after-dialog.png, tray-help.png and tray-menu-over-box.png into the output dir (default:
+# build/screenshots), then the editor's main window, Keypad Properties, About, the save-changes
+# question and an error box, the loader and the tray utility's help box on the same desktop scaled
+# by 125, 150 and 200 % (main-window-1.25.png, ..., tray-help-2.png; SCALES="1.5 2" chooses others).
 set -euo pipefail
 build=$(cd "${1:-build}" && pwd)
 out=${2:-$build/screenshots}
@@ -81,18 +81,67 @@ editor_windows() {
   xdotool key Return
 }
 
+# The save-changes question: a key typed into the macro, then Exit.
+save_changes() {
+  sleep 0.3
+  xdotool windowactivate --sync "$main" 2>/dev/null || true
+  xdotool key --window "$main" q
+  sleep 0.3
+  click "$main" "$(at 596)" "$(at 18)"
+  window "^Confirm$" >/dev/null
+  shot "save-changes$1.png"
+  kill "$editor_pid"
+}
+
+# An error box: a file of another model opened (the settings file present, so no question).
+other="$work/other model.ckd"
+printf '[GLOBAL_PARAMETERS]\nModel_Number=Keysmith590\n' >"$other"
+error_box() {
+  editor "$other"
+  window "^Error$" >/dev/null
+  shot "error$1.png"
+  kill "$editor_pid"
+  wait "$editor_pid" 2>/dev/null || true
+}
+
+# The loader during a download to the virtual keypad, paced so that it lasts a few seconds.
+paced="$work/paced keypad.ckd"
+sed 's/^Download_Delay=.*/Download_Delay=20/' "$example" >"$paced"
+echo "16c0 0607" >"$work/devices"
+loader_window() {
+  QUILL_VIRTUAL_HID_DEVICES="$work/devices" QUILL_VIRTUAL_HID_LOG="$work/reports.log" \
+    LD_LIBRARY_PATH="$build/virtualhid" "$bin/Keyburn591" "$paced" >/dev/null 2>&1 &
+  loader_pid=$!
+  pids+=($loader_pid)
+  window "^Keyburn - USB/PS2 Keypad Programmer$" >/dev/null
+  sleep 1.5
+  shot "loader$1.png"
+  wait "$loader_pid" || true
+}
+
+# The tray utility in a notification area of its own, its help box opened from its icon's menu.
+echo "04b4 0a0a" >"$work/tray-devices"
+menu_on_icon() { xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) click 3; sleep 0.5; }
+tray_help() {
+  trayer --edge top --align left --widthtype request --height "$(at 24)" --SetDockType true >/dev/null 2>&1 &
+  pids+=($!)
+  QUILL_VIRTUAL_HID_DEVICES="$work/tray-devices" LD_LIBRARY_PATH="$build/virtualhid" "$bin/QuillboardLED" >/dev/null 2>&1 &
+  tray_pid=$!
+  pids+=($tray_pid)
+  icon=$(timeout 15 xdotool search --sync --onlyvisible --pid "$tray_pid" | head -1)
+  eval "$(xdotool getwindowgeometry --shell "$icon")"
+  menu_on_icon
+  xdotool key Down Return
+  window "^QuillboardLED Demo v5.10 - Help$" >/dev/null
+  shot "tray-help$1.png"
+}
+
 # The main window with a definition, then its dialogs.
 touch "$settings"
 editor "$example"
 editor_windows ""
-sleep 0.3
-xdotool windowactivate --sync "$main" 2>/dev/null || true
-xdotool key --window "$main" q
-sleep 0.3
-click "$main" 596 18
-window "^Confirm$" >/dev/null
-shot save-changes.png
-kill "$editor_pid"
+save_changes ""
+error_box ""
 
 # The start-up question while the settings file is missing, and a message box of the
 # command-line file's load over it.
@@ -108,25 +157,12 @@ sleep 0.3
 kill "$editor_pid"
 wait "$editor_pid" 2>/dev/null || true
 sleep 0.3
-other="$work/other model.ckd"
-printf '[GLOBAL_PARAMETERS]\nModel_Number=Keysmith590\n' >"$other"
 editor "$other"
 window "^Error$" >/dev/null
 shot message-over-question.png
 kill "$editor_pid"
 
-# The loader during a download to the virtual keypad, paced so that it lasts a few seconds.
-paced="$work/paced keypad.ckd"
-sed 's/^Download_Delay=.*/Download_Delay=20/' "$example" >"$paced"
-echo "16c0 0607" >"$work/devices"
-QUILL_VIRTUAL_HID_DEVICES="$work/devices" QUILL_VIRTUAL_HID_LOG="$work/reports.log" \
-  LD_LIBRARY_PATH="$build/virtualhid" "$bin/Keyburn591" "$paced" >/dev/null 2>&1 &
-loader_pid=$!
-pids+=($loader_pid)
-window "^Keyburn - USB/PS2 Keypad Programmer$" >/dev/null
-sleep 1.5
-shot loader.png
-wait "$loader_pid" || true
+loader_window ""
 
 # The loader started without a file: the file chosen in its open dialog, then the window
 # during the download, whole where the dialog stood.
@@ -143,19 +179,8 @@ sleep 1.5
 shot loader-after-dialog.png
 wait "$loader_pid" || true
 
-# The tray utility's menu, opened on its icon while its help box is up.
-trayer --edge top --align left --widthtype request --height 24 --SetDockType true >/dev/null 2>&1 &
-pids+=($!)
-echo "04b4 0a0a" >"$work/tray-devices"
-QUILL_VIRTUAL_HID_DEVICES="$work/tray-devices" LD_LIBRARY_PATH="$build/virtualhid" "$bin/QuillboardLED" >/dev/null 2>&1 &
-tray_pid=$!
-pids+=($tray_pid)
-icon=$(timeout 15 xdotool search --sync --onlyvisible --pid "$tray_pid" | head -1)
-eval "$(xdotool getwindowgeometry --shell "$icon")"
-menu_on_icon() { xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) click 3; sleep 0.5; }
-menu_on_icon
-xdotool key Down Return
-window "^QuillboardLED Demo v5.10 - Help$" >/dev/null
+# The tray utility's help box, then its menu opened on its icon while the box is up.
+tray_help ""
 sleep 0.5
 menu_on_icon
 xdotool key Down Down
@@ -163,15 +188,19 @@ shot tray-menu-over-box.png
 xdotool key Escape
 kill "$tray_pid"
 
-# The editor on the same desktop scaled (a laptop or a 4K screen set to 150 or 200 %): Qt
+# The windows on the same desktop scaled (a laptop or a 4K screen set to 125 to 200 %): Qt
 # scales every window by QT_SCALE_FACTOR, so the screen has that many more pixels and a click
 # lands at the scaled place.
 touch "$settings"
-for scale in ${SCALES:-1.5 2}; do
+for scale in ${SCALES:-1.25 1.5 2}; do
   desktop "$(at 1024)x$(at 768)"
   export QT_SCALE_FACTOR=$scale
   editor "$example"
   editor_windows "-$scale"
-  kill "$editor_pid"
+  save_changes "-$scale"
+  error_box "-$scale"
+  loader_window "-$scale"
+  tray_help "-$scale"
+  kill "$tray_pid"
   unset QT_SCALE_FACTOR
 done

@@ -91,6 +91,7 @@ TQtApplication::TQtApplication(char* ProgramName)
     : TQtApplicationStart(ProgramName), QApplication(FArguments.Count, FArguments.Values)
 {
     Started();
+    setFont(FormFont());
 }
 
 QFont FormFont()
@@ -110,6 +111,26 @@ QPixmap ScreenPicture(int Width, int Height)
     picture.setDevicePixelRatio(ratio);
     picture.fill(Qt::transparent);
     return picture;
+}
+
+QRect WholeRect(const QWidget& W)
+{
+    const qreal ratio = W.devicePixelRatioF();
+    const QPointF at = QPointF(W.mapTo(W.window(), QPoint(0, 0))) * ratio;
+    const int across = qRound(at.x() + W.width() * ratio) - qRound(at.x());
+    const int down = qRound(at.y() + W.height() * ratio) - qRound(at.y());
+    int w = W.width();
+    int h = W.height();
+    while (w > 0 && qRound(w * ratio) > across) --w;
+    while (h > 0 && qRound(h * ratio) > down) --h;
+    return QRect(0, 0, w, h);
+}
+
+void TFrame::paintEvent(QPaintEvent* E)
+{
+    // Set once for good: the same rectangle again changes nothing and asks for no paint.
+    if (const QRect whole = WholeRect(*this); frameRect() != whole) setFrameRect(whole);
+    QFrame::paintEvent(E);
 }
 
 void EndPooledThreads()

@@ -1,5 +1,6 @@
 #include "QtDialogs.h"
 
+#include "QtApplication.h"
 #include "QtText.h"
 
 #include <QApplication>
@@ -7,8 +8,12 @@
 #include <QDialogButtonBox>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPainter>
+#include <QPainterPath>
 #include <QPushButton>
 #include <QScreen>
 #include <QShowEvent>
@@ -36,6 +41,73 @@ QMessageBox::Icon QtIcon(TMsgIcon icon)
     return QMessageBox::NoIcon;
 }
 
+// A box's picture of 32 window pixels, drawn at the screen's pixel ratio: the style has only
+// pictures of 32 pixels, which a scaled desktop enlarges and blurs. Drawn as the style's are:
+// a speech bubble with a blue "?" or "i", a red disc with a white cross, a yellow triangle
+// with a black "!", each with a grey shadow.
+QPixmap BoxPicture(QMessageBox::Icon Icon)
+{
+    QPixmap picture = ScreenPicture(32, 32);
+    QPainter p(&picture);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QColor shadow(0, 0, 0, 90);
+    auto bubble = [](QPointF At) {
+        QPainterPath path;
+        path.addEllipse(QRectF(At, QSizeF(27, 22)));
+        QPainterPath tail;
+        tail.moveTo(At + QPointF(6, 17));
+        tail.lineTo(At + QPointF(5, 28));
+        tail.lineTo(At + QPointF(13, 20));
+        tail.closeSubpath();
+        return path.united(tail);
+    };
+    auto mark = [&p](const QString& Text, const QRectF& Box, const QColor& Colour) {
+        QFont f("Liberation Serif");
+        f.setPixelSize(21);
+        f.setBold(true);
+        p.setFont(f);
+        p.setPen(Colour);
+        p.drawText(Box, Qt::AlignCenter, Text);
+    };
+    switch (Icon) {
+    case QMessageBox::Question:
+    case QMessageBox::Information:
+        p.fillPath(bubble({3.5, 3.5}), shadow);
+        p.setPen(QPen(Qt::black, 1));
+        p.setBrush(Qt::white);
+        p.drawPath(bubble({1.5, 1.5}));
+        mark(Icon == QMessageBox::Question ? "?" : "i", QRectF(1.5, 1.5, 27, 22), QColor(0, 0, 255));
+        break;
+    case QMessageBox::Critical:
+        p.setPen(Qt::NoPen);
+        p.setBrush(shadow);
+        p.drawEllipse(QRectF(4, 4, 27, 27));
+        p.setPen(QPen(QColor(128, 0, 0), 1));
+        p.setBrush(QColor(255, 0, 0));
+        p.drawEllipse(QRectF(1.5, 1.5, 27, 27));
+        p.setPen(QPen(Qt::white, 3.5, Qt::SolidLine, Qt::SquareCap));
+        p.drawLine(QPointF(10, 10), QPointF(20, 20));
+        p.drawLine(QPointF(20, 10), QPointF(10, 20));
+        break;
+    case QMessageBox::Warning: {
+        const QPolygonF triangle{{15, 1.5}, {29.5, 27.5}, {0.5, 27.5}};
+        p.setPen(Qt::NoPen);
+        p.setBrush(shadow);
+        p.drawPolygon(triangle.translated(2, 2.5));
+        p.setPen(QPen(Qt::black, 1.2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.setBrush(QColor(255, 255, 0));
+        p.drawPolygon(triangle);
+        p.setPen(Qt::NoPen);
+        p.setBrush(Qt::black);
+        p.drawRoundedRect(QRectF(13.2, 8, 3.6, 12), 1.5, 1.5);
+        p.drawEllipse(QRectF(13, 21.5, 4, 4));
+        break;
+    }
+    case QMessageBox::NoIcon: break;
+    }
+    return picture;
+}
+
 // QMessageBox works out its size only as it is shown.
 class TQtMessageBox : public QMessageBox {
 public:
@@ -45,8 +117,29 @@ public:
 protected:
     void showEvent(QShowEvent* E) override
     {
+        if (!E->spontaneous()) KeepLinesWhole();
         QMessageBox::showEvent(E);
         if (Centred && !E->spontaneous()) CentreOnScreen(*this);
+    }
+
+private:
+    // The platform's boxes grow with their longest line to well over half the screen's width
+    // before they wrap one, Qt's at half of it (500 pixels at most). The text's label asks for
+    // that width, which Qt's own sizing then keeps; a line longer still wraps between words, as
+    // the box stays within the width beyond which Qt would break lines inside a word: the
+    // screen's up to 1024 pixels, else 480 fewer, at most 1000.
+    void KeepLinesWhole()
+    {
+        auto* label = findChild<QLabel*>("qt_msgbox_label");
+        if (!label || !layout() || !screen()) return;
+        const int screenWidth = screen()->availableGeometry().width();
+        const int widest = std::min(screenWidth * 3 / 4, screenWidth <= 1024 ? screenWidth : std::min(screenWidth - 480, 1000));
+        label->setMinimumWidth(0);
+        label->setWordWrap(false);
+        layout()->activate();
+        const int line = label->minimumSizeHint().width();
+        const int rest = layout()->totalMinimumSize().width() - line;
+        label->setMinimumWidth(std::max(0, std::min(line, widest - rest)));
     }
 };
 
@@ -170,6 +263,8 @@ int TQtDialogSeam::ShowMessage(const TMessageRequest& Request)
                       owned ? nullptr : QApplication::activeWindow());
     if (owned) box.setWindowModality(Qt::WindowModal);
     box.Centred = Request.CenterOnScreen;
+    if (auto* picture = box.findChild<QLabel*>("qt_msgboxex_icon_label"); picture && box.icon() != QMessageBox::NoIcon)
+        picture->setPixmap(BoxPicture(box.icon()));
     KeepAboveStayOnTopWindows(box);
     std::map<QAbstractButton*, int> results;
     const auto captions = Request.ButtonCaptions();

@@ -1,5 +1,5 @@
-// Every window of the editor walked control by control: each caption fits its control, and
-// each control lies inside its window and under no sibling. Measured with the windows' own
+// Every window of the editor and the layer's message boxes walked control by control: each
+// caption fits its control, and each control lies inside its window and under no sibling. Measured with the windows' own
 // fonts, as they are drawn headless. (The loader's window: LoaderFitTest.cpp.)
 #include "QtTestApp.h"
 
@@ -8,6 +8,7 @@
 #include "KeyboardLayout.h"
 #include "Params.h"
 #include "QtApplication.h"
+#include "QtDialogs.h"
 #include "Startup.h"
 #include "TestSupport.h"
 #include "Unit1.h"
@@ -15,7 +16,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QDialog>
 #include <QFontInfo>
+#include <QTimer>
 
 #include <map>
 
@@ -47,6 +51,18 @@ TEST(EditorWidgetFit, EveryWindow)
     ExpectFits(about);
     TStartupForm question;
     ExpectFits(question);
+
+    // The layer's boxes, one of each picture, walked while they are open.
+    TQtDialogSeam screen;
+    for (const TMsgIcon icon : {TMsgIcon::Question, TMsgIcon::Stop, TMsgIcon::Warning, TMsgIcon::Information}) {
+        QTimer::singleShot(0, [] {
+            auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            ExpectFits(*box);
+            box->done(0);
+        });
+        screen.ShowMessage(TMessageRequest{"Confirm", "Do you wish to save changes to your custom definition?", icon});
+    }
 }
 
 // The key caps are pictures: their legends are measured where the pictures are drawn, which is

@@ -15,8 +15,10 @@
 #include "WindowsFolder.h"
 
 #include <QAction>
+#include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 
@@ -322,18 +324,24 @@ TEST_F(TrayForm, HelpBoxCaptionAndItsEightLines)
     EXPECT_TRUE(Reports().empty());
 }
 
-// On the screen the box breaks its lines at CR LF and shows byte 0x95 as the bullet.
+// On the screen the box breaks its lines at CR LF and shows byte 0x95 as the bullet. In the
+// programs' font its first line, the longest but one, stands whole on a screen of 800 pixels
+// (Qt's own boxes wrap at half the screen's width).
 TEST_F(TrayForm, HelpBoxOnTheScreen)
 {
     TQtDialogSeam screen;
     SetDialogSeam(&screen);
+    const QFont font = QApplication::font();
+    QApplication::setFont(FormFont());
     QString shown;
+    int textWidth = 0;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         if (!box) return;
         poll.stop();
         shown = box->text();
+        if (auto* label = box->findChild<QLabel*>("qt_msgbox_label")) textWidth = label->contentsRect().width();
         box->accept();
     });
     poll.start(5);
@@ -343,6 +351,12 @@ TEST_F(TrayForm, HelpBoxOnTheScreen)
     ASSERT_EQ(lines.size(), 8);
     EXPECT_EQ(lines[3], QString::fromUtf8(" \u2022 This function requires a Quillboard v5.00 or higher. "));
     EXPECT_FALSE(shown.contains(QChar('\r')));
+    const QFontMetrics metrics(FormFont());
+    std::printf("help box text %d pixels wide on a screen of %d; first line %d, longest %d\n", textWidth,
+                QGuiApplication::primaryScreen()->availableGeometry().width(), metrics.horizontalAdvance(lines[0]),
+                metrics.horizontalAdvance(lines[5]));
+    EXPECT_GE(textWidth, metrics.horizontalAdvance(lines[0])) << lines[0].toStdString();
+    QApplication::setFont(font);
 }
 
 struct TVersionRow {

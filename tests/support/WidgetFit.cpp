@@ -5,6 +5,7 @@
 #include <QAbstractSpinBox>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -139,6 +140,27 @@ bool IsBevel(const QWidget* W)
     return W->metaObject() == &QFrame::staticMetaObject && W->children().isEmpty();
 }
 
+// A frame or line (a bare frame: the frames of scroll areas and edit boxes are the style's)
+// drawn whole at the screen's pixel ratio: the rectangle it is drawn in, in
+// screen pixels as Qt draws it (from its place rounded, at its size rounded), lies within the
+// screen pixels the window gives the control, those between its edges rounded (and so within
+// its parent's and the window's, as the control lies within them).
+void FrameFaults(QWidget& Window, QWidget* W, std::vector<std::string>& Faults)
+{
+    auto* f = qobject_cast<QFrame*>(W);
+    if (!f || W->metaObject() != &QFrame::staticMetaObject || f->frameShape() == QFrame::NoFrame) return;
+    const qreal ratio = W->devicePixelRatioF();
+    const QPointF at = QPointF(W->mapTo(&Window, QPoint(0, 0))) * ratio;
+    const QPointF end = at + QPointF(W->width(), W->height()) * ratio;
+    const QRect given(QPoint(qRound(at.x()), qRound(at.y())), QPoint(qRound(end.x()) - 1, qRound(end.y()) - 1));
+    const QRect frame = f->frameRect();
+    const QRect drawn(QPoint(qRound(at.x() + frame.x() * ratio), qRound(at.y() + frame.y() * ratio)),
+                      QSize(qRound(frame.width() * ratio), qRound(frame.height() * ratio)));
+    if (!given.contains(drawn))
+        Faults.push_back(WidgetName(W) + " frame drawn in screen pixels " + Describe(drawn) + ", given " + Describe(given) +
+                         " at a pixel ratio of " + std::to_string(ratio));
+}
+
 } // namespace
 
 std::vector<std::string> FitFaults(QWidget& Window)
@@ -159,6 +181,7 @@ std::vector<std::string> FitFaults(QWidget& Window)
         else if (!w->parentWidget()->rect().contains(w->geometry()))
             faults.push_back(WidgetName(w) + " at " + Describe(w->geometry()) + " outside " + WidgetName(w->parentWidget()));
         CaptionFaults(w, least, faults);
+        FrameFaults(Window, w, faults);
     }
     // The pictures of one tool bar stand at one size, the bar's: Qt gives every tool button
     // on a bar the bar's size again whenever the bar announces it (a scaled desktop does so
