@@ -1,5 +1,7 @@
 #include "MacroGrid.h"
 
+#include "QtApplication.h"
+
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -123,7 +125,15 @@ void TMacroGrid::UpdateScrollRange()
 void TMacroGrid::resizeEvent(QResizeEvent* E)
 {
     QAbstractScrollArea::resizeEvent(E);
+    KeepFrameWhole();
     UpdateScrollRange();
+}
+
+void TMacroGrid::KeepFrameWhole()
+{
+    // The scroll area lays its frame out over the whole grid each time, so the grid itself
+    // takes the size its frame is drawn whole in (the same size where that is the whole grid).
+    if (const QRect whole = WholeRect(*this); whole.size() != size()) resize(whole.size());
 }
 
 void TMacroGrid::ScrollIntoView(int ARow)
@@ -198,6 +208,7 @@ bool TMacroGrid::event(QEvent* E)
             return true;
         }
     }
+    if (E->type() == QEvent::Show) KeepFrameWhole();
     return QAbstractScrollArea::event(E);
 }
 

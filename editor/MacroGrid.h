@@ -78,6 +78,10 @@ protected:
     void resizeEvent(QResizeEvent* E) override;
 
 private:
+    // On a desktop scaled by a fraction where the frame's bottom or right line would fall outside
+    // the screen pixels the grid is given, the grid is one window pixel shorter or narrower
+    // (QtApplication.h, WholeRect).
+    void KeepFrameWhole();
     static int Index(int ACol, int ARow) { return ARow * ColCount + ACol; }
     bool FocusCell(int ACol, int ARow);
     void ScrollIntoView(int ARow);

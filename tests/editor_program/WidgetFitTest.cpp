@@ -1,6 +1,6 @@
 // Every window of the editor and the layer's message boxes walked control by control: each
-// caption fits its control, and each control lies inside its window and under no sibling. Measured with the windows' own
-// fonts, as they are drawn headless. (The loader's window: LoaderFitTest.cpp.)
+// caption fits its control, and each control lies inside its window and under no sibling.
+// Measured with the windows' own fonts, as they are drawn headless. (The loader's window: LoaderFitTest.cpp.)
 #include "QtTestApp.h"
 
 #include "About.h"

@@ -140,15 +140,15 @@ bool IsBevel(const QWidget* W)
     return W->metaObject() == &QFrame::staticMetaObject && W->children().isEmpty();
 }
 
-// A frame or line (a bare frame: the frames of scroll areas and edit boxes are the style's)
-// drawn whole at the screen's pixel ratio: the rectangle it is drawn in, in
-// screen pixels as Qt draws it (from its place rounded, at its size rounded), lies within the
-// screen pixels the window gives the control, those between its edges rounded (and so within
-// its parent's and the window's, as the control lies within them).
+// A frame or line (a bevel, a panel, a scroll area's frame) drawn whole at the screen's pixel
+// ratio: the rectangle it is drawn in, in screen pixels as Qt draws it (from its place rounded,
+// at its size rounded), lies within the screen pixels the window gives the control, those
+// between its edges rounded (and so within its parent's and the window's, as the control lies
+// within them).
 void FrameFaults(QWidget& Window, QWidget* W, std::vector<std::string>& Faults)
 {
     auto* f = qobject_cast<QFrame*>(W);
-    if (!f || W->metaObject() != &QFrame::staticMetaObject || f->frameShape() == QFrame::NoFrame) return;
+    if (!f || f->frameShape() == QFrame::NoFrame) return;
     const qreal ratio = W->devicePixelRatioF();
     const QPointF at = QPointF(W->mapTo(&Window, QPoint(0, 0))) * ratio;
     const QPointF end = at + QPointF(W->width(), W->height()) * ratio;
