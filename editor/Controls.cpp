@@ -9,7 +9,49 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QSignalBlocker>
+#include <QValidator>
 #include <qdrawutil.h>
+
+#include <algorithm>
+
+// Runs after every change of the text and may take back part of it. What the text shares with
+// the one before, at its start and at its end, the change kept; what stands between replaced
+// what stood there before, and of that only as much stays as fits the limit with what was kept.
+class TEdit::TLimit : public QValidator {
+public:
+    explicit TLimit(TEdit& Box) : QValidator(&Box), FBox(Box) {}
+    State validate(QString& Input, int& Pos) const override
+    {
+        const QString& before = FBox.FBefore;
+        const qsizetype shorter = std::min(Input.size(), before.size());
+        qsizetype head = 0, tail = 0;
+        while (head < shorter && Input.at(head) == before.at(head)) ++head;
+        while (tail < shorter - head && Input.at(Input.size() - 1 - tail) == before.at(before.size() - 1 - tail)) ++tail;
+        const qsizetype put = Input.size() - head - tail;
+        const qsizetype fits = std::clamp<qsizetype>(FBox.FMaxLength - head - tail, 0, put);
+        if (fits < put) {
+            Input.remove(head + fits, put - fits);
+            Pos = static_cast<int>(head + fits);
+        }
+        return Acceptable;
+    }
+
+private:
+    const TEdit& FBox;
+};
+
+TEdit::TEdit(int MaxLength, QWidget* Parent) : QLineEdit(Parent), FMaxLength(MaxLength)
+{
+    setValidator(new TLimit(*this));
+    // The validator runs before this, so it sees the text as it was before the change.
+    connect(this, &QLineEdit::textChanged, this, [this] { FBefore = text(); });
+}
+
+void TEdit::SetText(const QString& Text)
+{
+    FBefore = Text; // no change to take back
+    setText(Text);
+}
 
 TSpeedButton::TSpeedButton(QWidget* Parent) : QAbstractButton(Parent)
 {
