@@ -555,6 +555,6 @@ TEST_F(MainWindow, GridDrawsItsCellsAgainWhenItGainsTheFocus)
     TPaintCounter counter;
     W->Grid->viewport()->installEventFilter(&counter);
     W->Grid->setFocus();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return counter.Paints > 0; }, 2000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return counter.Paints > 0; }, 10000));
     W->Grid->viewport()->removeEventFilter(&counter);
 }
