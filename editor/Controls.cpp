@@ -14,9 +14,9 @@
 
 #include <algorithm>
 
-// Runs after every change of the text and may take back part of it. What the text shares with
-// the one before, at its start and at its end, the change kept; what stands between replaced
-// what stood there before, and of that only as much stays as fits the limit with what was kept.
+// Sees each change of the text beside the text before it: what the two share at the start and
+// at the end, the change kept; the rest of the new text is what it put in, and of that only as
+// much stays as fits the limit beside what was kept. A change that only takes out passes whole.
 class TEdit::TLimit : public QValidator {
 public:
     explicit TLimit(TEdit& Box) : QValidator(&Box), FBox(Box) {}
