@@ -549,7 +549,7 @@ TEST_F(MainWindow, GridDrawsItsCellsAgainWhenItGainsTheFocus)
 {
     W->show();
     W->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(W.get()));
+    ASSERT_TRUE(QTest::qWaitForWindowActive(W.get(), 10000));
     W->EditName->setFocus();
     QApplication::processEvents();
     TPaintCounter counter;

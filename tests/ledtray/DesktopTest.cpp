@@ -461,9 +461,9 @@ TEST_F(TrayDesktop, ExitOrSigtermEndsAWaitForWhatAnotherProgramHolds)
             kill(pid, SIGTERM);
         }
         const auto asked = std::chrono::steady_clock::now();
-        // It ends in well under a second; the bound leaves room for a loaded machine and still
-        // tells an end from a wait that goes on for as long as the holder holds.
-        EXPECT_EQ(X.Wait(pid, 10000), 0) << "the utility did not end within 10 s";
+        // It ends in well under a second, in a few seconds on a loaded machine; the bound
+        // leaves room for that and still tells an end from a wait for as long as the holder holds.
+        EXPECT_EQ(X.Wait(pid, 30000), 0) << "the utility did not end within 30 s";
         std::printf("[ figures  ] %s: ended %.2f s after\n", row.Name,
                     std::chrono::duration<double>(std::chrono::steady_clock::now() - asked).count());
         EXPECT_TRUE(ReportsOf(Keypad.LogFile()).empty());
