@@ -11,7 +11,49 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QSignalBlocker>
+#include <QValidator>
 #include <qdrawutil.h>
+
+#include <algorithm>
+
+// Sees each change of the text beside the text before it: what the two share at the start and
+// at the end, the change kept; the rest of the new text is what it put in, and of that only as
+// much stays as fits the limit beside what was kept. A change that only takes out passes whole.
+class TEdit::TLimit : public QValidator {
+public:
+    explicit TLimit(TEdit& Box) : QValidator(&Box), FBox(Box) {}
+    State validate(QString& Input, int& Pos) const override
+    {
+        const QString& before = FBox.FBefore;
+        const qsizetype shorter = std::min(Input.size(), before.size());
+        qsizetype head = 0, tail = 0;
+        while (head < shorter && Input.at(head) == before.at(head)) ++head;
+        while (tail < shorter - head && Input.at(Input.size() - 1 - tail) == before.at(before.size() - 1 - tail)) ++tail;
+        const qsizetype put = Input.size() - head - tail;
+        const qsizetype fits = std::clamp<qsizetype>(FBox.FMaxLength - head - tail, 0, put);
+        if (fits < put) {
+            Input.remove(head + fits, put - fits);
+            Pos = static_cast<int>(head + fits);
+        }
+        return Acceptable;
+    }
+
+private:
+    const TEdit& FBox;
+};
+
+TEdit::TEdit(int MaxLength, QWidget* Parent) : QLineEdit(Parent), FMaxLength(MaxLength)
+{
+    setValidator(new TLimit(*this));
+    // The validator runs before this, so it sees the text as it was before the change.
+    connect(this, &QLineEdit::textChanged, this, [this] { FBefore = text(); });
+}
+
+void TEdit::SetText(const QString& Text)
+{
+    FBefore = Text; // no change to take back
+    setText(Text);
+}
 
 TSpeedButton::TSpeedButton(QWidget* Parent) : QAbstractButton(Parent)
 {

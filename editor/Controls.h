@@ -1,8 +1,10 @@
 // The few class-library controls the main window relies on, where Qt's own behave otherwise:
-// a speed button with grouped down states and a tab strip whose index can be set quietly.
+// a speed button with grouped down states, a tab strip whose index can be set quietly and an
+// edit box whose length limit holds only for what the user enters.
 #pragma once
 #include <QAbstractButton>
 #include <QColor>
+#include <QLineEdit>
 #include <QPixmap>
 #include <QProxyStyle>
 #include <QTabBar>
@@ -70,6 +72,21 @@ protected:
 private:
     QTabBar* FTabs;
     bool FQuiet = false;
+};
+
+// A one-line edit box whose MaxLength limits what the user enters, as the class library's box
+// does: of a typed key, a paste or a drop, what would pass the limit goes, and a text longer
+// than the limit can be shortened but not lengthened. A text set by SetText stands whole,
+// however long; QLineEdit's setText and setMaxLength would cut it.
+class TEdit : public QLineEdit {
+public:
+    TEdit(int MaxLength, QWidget* Parent);
+    void SetText(const QString& Text);
+
+private:
+    class TLimit;
+    const int FMaxLength;
+    QString FBefore; // the text as the last change left it
 };
 
 // The class library's measures where Qt's style differs and a caption would not fit: a tool

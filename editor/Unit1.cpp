@@ -87,11 +87,12 @@ void TfrmMain::RefreshGrid(int Cursor)
     chkboxAutoRepeat->setChecked(Keypad->GetAutoRepeat());
     // A loaded file can hold more than the limit; the gauge then shows full.
     ProgressBar1->setValue(std::min(used, limit));
-    // A name put there shows from its start, as the platform's edit box shows a text set from
-    // code; the same text again (as far as the box holds it) leaves the caret where it is.
+    // A name put there shows whole and from its start, as the platform's edit box shows a text
+    // set from code, longer than the box's limit too; the same text again leaves the caret where
+    // it is.
     const QString name = QString::fromStdString(Keypad->GetName());
-    if (EditName->text() != name.left(EditName->maxLength())) {
-        EditName->setText(name);
+    if (EditName->text() != name) {
+        EditName->SetText(name);
         EditName->setCursorPosition(0);
     }
 }

@@ -16,7 +16,6 @@
 #include <QComboBox>
 #include <QFrame>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenu>
 #include <QProgressBar>
 #include <QSlider>
@@ -90,7 +89,7 @@ public:
     QLabel* lblMacroHeader = nullptr;
     QCheckBox* chkboxAutoRepeat = nullptr;
     QLabel* Label1 = nullptr;
-    QLineEdit* EditName = nullptr;
+    TEdit* EditName = nullptr;
     QLabel* lblMode = nullptr;
     QComboBox* cboxMacroMode = nullptr;
     QLabel* lblSpaceAvailable = nullptr;

@@ -157,9 +157,8 @@ void TfrmMain::CreateMacroPage()
     connect(cboxMacroMode, &QComboBox::activated, this, Guarded([this](int) { cboxMacroModeChange(cboxMacroMode); }));
 
     Label1 = MakeLabel(pnlMacroHeader, "Label1", "Description:", 208, 10);
-    EditName = new QLineEdit(pnlMacroHeader);
+    EditName = new TEdit(32, pnlMacroHeader);
     EditName->setObjectName("EditName");
-    EditName->setMaxLength(32);
     EditName->setToolTip("Enter optional name for key macro.");
     EditName->setGeometry(267, 8, 156, 21);
     EditName->installEventFilter(this);

@@ -5,6 +5,7 @@
 #include "TestSupport.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QScrollBar>
 #include <QTest>
 
@@ -369,7 +370,7 @@ TEST_F(MainWindow, ModifiedFlagSaveButtonAndCaption)
     EXPECT_TRUE(W->Grid->hasFocus());
 }
 
-TEST_F(MainWindow, NameBoxEnterAndArrowKey)
+TEST_F(MainWindow, NameBoxEnterArrowKeyAndLengthLimit)
 {
     W->EditName->setFocus();
     QTest::keyClicks(W->EditName, "Copy");
@@ -390,6 +391,42 @@ TEST_F(MainWindow, NameBoxEnterAndArrowKey)
     EXPECT_EQ(W->EditName->text().toStdString(), name);
     EXPECT_GT(W->EditName->fontMetrics().horizontalAdvance(W->EditName->text()), W->EditName->width());
     EXPECT_EQ(W->EditName->cursorPosition(), 0);
+
+    // The limit of 32 is on what the user enters, as the platform's box has it: typing and a
+    // paste stop there, keeping what fits, while a longer name loaded from a file stands whole
+    // through every key released in the box and is saved whole.
+    TTempDir dir;
+    const std::string path = dir.File("long name.ckd");
+    const std::string loaded = "A name of forty-two characters from a file";
+    QApplication::clipboard()->setText("xyz");
+    struct Row {
+        const char* Name;
+        std::string Loaded; // key 1's level 1 name in the file opened
+        Qt::Key Key;        // pressed after a click in the box and End, then Typed is typed
+        Qt::KeyboardModifiers Modifiers;
+        std::string Typed;
+        std::string Saved;
+    };
+    for (const Row& row : {
+             Row{"a long name, End", loaded, Qt::Key_End, {}, "", loaded},
+             Row{"a long name, Backspace and a letter", loaded, Qt::Key_Backspace, {}, "x", loaded.substr(0, 41)},
+             Row{"a long name selected whole and typed over", loaded, Qt::Key_A, Qt::ControlModifier, "ab", "ab"},
+             Row{"33 letters typed", "", Qt::Key_End, {}, std::string(33, 'q'), std::string(32, 'q')},
+             Row{"a paste past 32 keeps what fits", std::string(30, 'n'), Qt::Key_V, Qt::ControlModifier, "",
+                 std::string(30, 'n') + "xy"},
+         }) {
+        SCOPED_TRACE(row.Name);
+        WriteFileText(path, "[GLOBAL_PARAMETERS]\nModel_Number=Keysmith591\n[KEY0]\nLevel_1_Name=" + row.Loaded + "\n");
+        LoadDefinition(path);
+        QTest::mouseClick(W->EditName, Qt::LeftButton);
+        QTest::keyClick(W->EditName, Qt::Key_End);
+        QTest::keyClick(W->EditName, row.Key, row.Modifiers);
+        QTest::keyClicks(W->EditName, QString::fromStdString(row.Typed));
+        SaveDefinition(path);
+        const std::string saved = ReadFileText(path);
+        EXPECT_NE(saved.find("[KEY0]\nLevel_1_Name=" + row.Saved + "\n"), std::string::npos)
+            << saved.substr(saved.find("[KEY0]"), 60);
+    }
 }
 
 TEST_F(MainWindow, EraseMacro)
@@ -512,12 +549,12 @@ TEST_F(MainWindow, GridDrawsItsCellsAgainWhenItGainsTheFocus)
 {
     W->show();
     W->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(W.get()));
+    ASSERT_TRUE(QTest::qWaitForWindowActive(W.get(), 10000));
     W->EditName->setFocus();
     QApplication::processEvents();
     TPaintCounter counter;
     W->Grid->viewport()->installEventFilter(&counter);
     W->Grid->setFocus();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return counter.Paints > 0; }, 2000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return counter.Paints > 0; }, 10000));
     W->Grid->viewport()->removeEventFilter(&counter);
 }

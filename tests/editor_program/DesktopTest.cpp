@@ -167,7 +167,7 @@ TEST_P(EditorServerGone, EndsWithStatus1)
     if (GetParam().ClickX != 0) Click(main, GetParam().ClickX, 18);
     ASSERT_NE(Shown(GetParam().Title), 0u);
     X.KillServer();
-    EXPECT_EQ(X.Wait(pid, 10000), 1) << "-1: did not end; 128 + n: ended by signal n";
+    EXPECT_EQ(X.Wait(pid, 60000), 1) << "-1: did not end; 128 + n: ended by signal n";
 }
 
 INSTANTIATE_TEST_SUITE_P(States, EditorServerGone,

@@ -354,7 +354,7 @@ TEST_F(DefinitionFileTest, WhatCannotBeReadWholeIsNeitherLoadedNorSavedOver)
     const std::string fifo = Dir.File("pipe.ckd");
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0666), 0);
     for (const std::string& path : {big, fifo}) {
-        ASSERT_TRUE(EndsWithin(10, [&] {
+        ASSERT_TRUE(EndsWithin(30, [&] {
             LoadDefinition(path);
             try {
                 SaveDefinition(path);

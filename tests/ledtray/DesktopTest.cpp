@@ -15,9 +15,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -101,16 +103,30 @@ protected:
     void Choose(pid_t Pid, const TWindowGeometry& Icon, int Downs)
     {
         // A press within a few milliseconds of a menu's closing still goes to the closed
-        // menu (its pointer grab ends when the utility's loop next runs).
+        // menu (its pointer grab ends when the utility's loop next runs), and a loaded
+        // machine may put off the closing of the last menu chosen from for a while.
+        X.WaitFor([&] {
+            if (FMenu == 0) return true;
+            const std::vector<TWindowGeometry> shown = X.VisibleWindows(FMenuPid);
+            return std::none_of(shown.begin(), shown.end(), [&](const TWindowGeometry& w) { return w.Id == FMenu; });
+        });
         X.WaitFor([] { return false; }, 300);
-        const size_t shown = Others(Pid, Icon).size(); // a box may be up already
+        const std::vector<TWindowGeometry> before = Others(Pid, Icon); // a box may be up already
         Click(Icon, "3");
-        ASSERT_TRUE(X.WaitFor([&] { return Others(Pid, Icon).size() > shown; })) << "no menu";
+        std::vector<TWindowGeometry> now;
+        ASSERT_TRUE(X.WaitFor([&] { return (now = Others(Pid, Icon)).size() > before.size(); })) << "no menu";
+        FMenuPid = Pid;
+        for (const TWindowGeometry& w : now)
+            if (std::none_of(before.begin(), before.end(), [&](const TWindowGeometry& b) { return b.Id == w.Id; })) FMenu = w.Id;
         std::vector<std::string> keys{"xdotool", "key", "--delay", "40"};
         keys.insert(keys.end(), static_cast<size_t>(Downs), "Down");
         keys.push_back("Return");
         X.Run(keys);
     }
+
+private:
+    pid_t FMenuPid = 0;
+    unsigned long FMenu = 0; // the menu of the last Choose
 };
 
 // Entries under the keyboard, from the top: Help\About, Turn the LED On, Turn the LED Off,
@@ -246,7 +262,7 @@ TEST_F(TrayDesktop, GetVersionRaisesARunningTapcheckAndStartsNoSecondCopy)
 
     // Without the window, the box comes first and the program starts only once it is answered.
     X.Run({"kill", std::to_string(tapcheck)});
-    X.Wait(tapcheck, 3000);
+    ASSERT_GE(X.Wait(tapcheck, 10000), 0) << "Tapcheck did not end";
     Choose(pid, icon, DownsToGetVersion);
     ASSERT_TRUE(X.WaitFor([&] { return !(box = X.WindowsNamed("QuillboardLED", pid, true)).empty(); })) << "no box";
     X.WaitFor([] { return false; }, 300);
@@ -257,7 +273,7 @@ TEST_F(TrayDesktop, GetVersionRaisesARunningTapcheckAndStartsNoSecondCopy)
 }
 
 // No USB keypad: the commands go to the virtual keyboard controller, whose output buffer stays
-// full for a while at each opening, so the second post arrives during the first's PS/2 wait.
+// full for a while at each opening, so the second post is taken during the first's PS/2 wait.
 TEST_F(TrayDesktop, ACommandPostedDuringThePs2WaitRunsAfterTheRunningOne)
 {
     if (!PrivateWindowsFolderWorks()) GTEST_SKIP() << "no user and mount namespaces for a Windows folder of the test's own";
@@ -266,10 +282,8 @@ TEST_F(TrayDesktop, ACommandPostedDuringThePs2WaitRunsAfterTheRunningOne)
     const pid_t pid = X.Start(windows.Command({Folder.File("QuillboardLED")}),
                               {"LD_LIBRARY_PATH=" + VirtualLibraryDir("virtualhid"), LeakSuppressions()});
     Icon(pid);
-    X.Run({Helper(), "post", Title, "0x8591", "0xE4", "4"});
-    X.Run({Helper(), "post", Title, "0x8591", "0xE4", "5"});
-    const long long secondPosted =
-        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch()).count();
+    // Both posted at once: the second waits in the queue that the first command's wait runs.
+    const long long secondPosted = std::atoll(X.Run({Helper(), "post", Title, "0x8591", "0xE4", "4", "5"}).c_str());
     auto writes = [&] {
         std::vector<std::string> out;
         for (const std::string& line : windows.PortLog())
@@ -285,6 +299,8 @@ TEST_F(TrayDesktop, ACommandPostedDuringThePs2WaitRunsAfterTheRunningOne)
     for (std::string line; std::getline(log, line) && direction != "out";)
         std::istringstream(line) >> stamp >> direction;
     EXPECT_LT(secondPosted, stamp) << "the second command arrived too late to test the wait";
+    std::printf("[ figures  ] the second command was posted %.2f s before the first one's first byte\n",
+                (stamp - secondPosted) / 1000.0);
 }
 
 // What the utility is doing when it is ended from outside.
@@ -390,7 +406,7 @@ bool LockedElsewhere(const std::string& File)
 
 // The keypad, or port access, that another program holds and may never let go of (here: the
 // test itself, and a second utility stopped in its PS/2 command): "Exit" or SIGTERM during the
-// command's wait ends the utility within a second as "Exit" does, with nothing sent.
+// command's wait ends the utility at once as "Exit" does, with nothing sent.
 TEST_F(TrayDesktop, ExitOrSigtermEndsAWaitForWhatAnotherProgramHolds)
 {
     struct TRow {
@@ -445,7 +461,9 @@ TEST_F(TrayDesktop, ExitOrSigtermEndsAWaitForWhatAnotherProgramHolds)
             kill(pid, SIGTERM);
         }
         const auto asked = std::chrono::steady_clock::now();
-        EXPECT_EQ(X.Wait(pid, 1000), 0) << "the utility did not end within a second";
+        // It ends in well under a second, in a few seconds on a loaded machine; the bound
+        // leaves room for that and still tells an end from a wait for as long as the holder holds.
+        EXPECT_EQ(X.Wait(pid, 30000), 0) << "the utility did not end within 30 s";
         std::printf("[ figures  ] %s: ended %.2f s after\n", row.Name,
                     std::chrono::duration<double>(std::chrono::steady_clock::now() - asked).count());
         EXPECT_TRUE(ReportsOf(Keypad.LogFile()).empty());

@@ -124,9 +124,9 @@ TEST(LoaderDesktop, WindowIsWholeAfterTheOpenDialogAndAWindowDraggedAcross)
         SCOPED_TRACE(row.Name);
         const bool choose = row.Choose;
         TVirtualLibraries libraries;
-        // The dialog is answered once it stands framed and centred (or after 5 s).
+        // The dialog is answered once it stands framed and centred (or after 20 s).
         bool centred = false;
-        QDeadlineTimer deadline(5000);
+        QDeadlineTimer deadline(20000);
         QTimer answer;
         QObject::connect(&answer, &QTimer::timeout, [&] {
             auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
@@ -159,7 +159,7 @@ TEST(LoaderDesktop, WindowIsWholeAfterTheOpenDialogAndAWindowDraggedAcross)
         };
         // While the keypad is held, the run waits at its first byte, its last repaint done:
         // another thread drags a window across it meanwhile, marks that, and lets go once the
-        // run has seen the mark (or after 5 s), so the first pause after the wait compares.
+        // run has seen the mark (or after 20 s), so the first pause after the wait compares.
         std::thread dragger;
         std::remove(keypad.LogFile().c_str());
         mark.Seen = false;
@@ -167,7 +167,7 @@ TEST(LoaderDesktop, WindowIsWholeAfterTheOpenDialogAndAWindowDraggedAcross)
             const int holder = open(keypad.DevicePath(0).c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0644);
             ASSERT_EQ(flock(holder, LOCK_EX), 0);
             dragger = std::thread([&x, &keypad, &mark, holder] {
-                const bool opened = x.WaitFor([&] { return ReadFileText(keypad.LogFile()).find(" open") != std::string::npos; }, 10000);
+                const bool opened = x.WaitFor([&] { return ReadFileText(keypad.LogFile()).find(" open") != std::string::npos; });
                 std::string id = x.Run({"timeout", "15", "xdotool", "search", "--sync", "--onlyvisible", "--name",
                                         "^Keyburn - USB/PS2 Keypad Programmer$"});
                 int left = 0, top = 0, width = 0, height = 0;
@@ -213,13 +213,13 @@ TEST(LoaderDesktop, ServerGoneEndsTheProgramWithStatus1)
         if (downloading) argv.push_back(file);
         const pid_t pid = x.Start(argv, {"LD_LIBRARY_PATH=" + VirtualLibraryDir("virtualhid")});
         if (downloading)
-            ASSERT_TRUE(x.WaitFor([&] { return !keypad.Reports().empty(); }, 10000)) << "the download did not begin";
+            ASSERT_TRUE(x.WaitFor([&] { return !keypad.Reports().empty(); })) << "the download did not begin";
         else
             ASSERT_TRUE(x.WaitFor([&] { return !x.WindowsNamed("Keyburn - Choose Keypad File", pid, true).empty(); }))
                 << "no open dialog";
         x.KillServer();
         // A download that ran to its end would give 0.
-        EXPECT_EQ(x.Wait(pid, 10000), 1) << "-1: did not end; 128 + n: ended by signal n";
+        EXPECT_EQ(x.Wait(pid, 60000), 1) << "-1: did not end; 128 + n: ended by signal n";
     }
 }
 

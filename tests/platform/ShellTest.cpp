@@ -52,8 +52,9 @@ protected:
     void SetUp() override { ::setenv("QUILL_ARGV_LOG", Log.c_str(), 1); }
     void TearDown() override { ::unsetenv("QUILL_ARGV_LOG"); }
 
-    // The started program is not awaited: wait for its record to appear.
-    bool WaitForRecord(TRecorded& R, int Ms = 5000)
+    // The started program is not awaited: wait for its record to appear (in well under a
+    // second; the bound leaves room for a loaded machine).
+    bool WaitForRecord(TRecorded& R, int Ms = 20000)
     {
         for (int waited = 0; waited < Ms; waited += 10) {
             if (fs::exists(Log)) {

@@ -89,7 +89,8 @@ private:
 };
 
 // Runs Body in a child process: true when it ended by itself, with status 0, within Seconds
-// (the child is killed after that, so a hang fails the test instead of stopping it).
+// (the child is killed after that, so a hang fails the test instead of stopping it). What the
+// tests run ends in well under a second; their bounds leave room for a loaded machine.
 bool EndsWithin(int Seconds, const std::function<void()>& Body);
 void WriteFileText(const std::string& Path, const std::string& Text);
 

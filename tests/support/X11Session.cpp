@@ -86,7 +86,7 @@ TX11Session::TX11Session(bool WithTray)
         for (int attempt = 0; attempt < 3; ++attempt) {
             const pid_t pid = Spawn(Argv, {"DISPLAY=" + FDisplay}, -1);
             FStarted.push_back(pid);
-            if (WaitFor(Up)) return;
+            if (WaitFor(Up, 5000)) return;
             kill(pid, SIGKILL);
             waitpid(pid, nullptr, 0);
             std::erase(FStarted, pid);

@@ -38,9 +38,10 @@ public:
     // MaxDepth levels below the root when MaxDepth is not 0.
     std::vector<unsigned long> WindowsNamed(const std::string& Title, pid_t Pid = 0, bool OnlyVisible = false,
                                             int MaxDepth = 0);
-    // Polls Condition every 20 ms for up to TimeoutMs.
+    // Polls Condition every 20 ms for up to TimeoutMs. What the tests wait for comes in well
+    // under a second; the default leaves room for a loaded machine and costs only a failure.
     template <class F>
-    bool WaitFor(F&& Condition, int TimeoutMs = 5000);
+    bool WaitFor(F&& Condition, int TimeoutMs = 20000);
 
 private:
     static void Sleep(int Ms);
