@@ -183,7 +183,7 @@ TEST_F(TServiceManagerTest, ADriverFileThatIsNoFileOpensNoDevice)
     LeaveService(true);
     std::filesystem::remove(Windows.DriverFile());
     ASSERT_EQ(::mkfifo(Windows.DriverFile().c_str(), 0644), 0);
-    ::alarm(10); // a device open that blocks ends the test
+    ::alarm(30); // a device open that blocks ends the test
     EXPECT_EQ(CreateFileA("\\\\.\\PORTACC", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                           FILE_ATTRIBUTE_NORMAL, nullptr),
               INVALID_HANDLE_VALUE);
@@ -214,7 +214,7 @@ TEST_F(TServiceManagerTest, AChangeWaitsForTheDatabaseLockAFewSecondsAtMost)
     EXPECT_EQ(GetLastError(), ERROR_SERVICE_DATABASE_LOCKED);
     const auto waited = std::chrono::steady_clock::now() - start;
     EXPECT_GE(waited, std::chrono::seconds(1));
-    EXPECT_LT(waited, std::chrono::seconds(5));
+    EXPECT_LT(waited, std::chrono::seconds(10)); // a few seconds, on a loaded machine too
     ::close(stuck);
     EXPECT_TRUE(StartServiceA(service, 0, nullptr));
     CloseServiceHandle(service);

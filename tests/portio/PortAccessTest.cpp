@@ -155,7 +155,7 @@ TEST_F(TPortAccessTest, AnotherUsersLocksHoldUpNoRun)
                ::open((Windows.Path() + "/SERVICES.LCK").c_str(), O_RDONLY) < 0 && ::open(device.c_str(), O_RDONLY) < 0;
     });
     ASSERT_TRUE(other.Result());
-    ::alarm(20); // a run that waits on their locks ends the test
+    ::alarm(60); // a run that waits on their locks ends the test
     TPortAccess port(nullptr);
     EXPECT_TRUE(port.OpenAccess());
     EXPECT_FALSE(port.ServiceWasInstalled);
@@ -296,7 +296,7 @@ TEST_F(TPortAccessTest, WhatAnotherUserOwnsPlantsOrNamesRedirectsNothing)
         ASSERT_TRUE(other.Result());
         testing::internal::CaptureStderr();
         const std::string before = ReadFileText(windows.Path() + "/SERVICES.INI");
-        ::alarm(20); // a run that waits without end ends the test
+        ::alarm(60); // a run that waits without end ends the test
         TPortAccess port(nullptr);
         const auto start = std::chrono::steady_clock::now();
         EXPECT_EQ(port.OpenAccess(), row.Opens);
@@ -306,7 +306,7 @@ TEST_F(TPortAccessTest, WhatAnotherUserOwnsPlantsOrNamesRedirectsNothing)
         const std::string said = testing::internal::GetCapturedStderr();
         ::alarm(0);
         std::printf("%-72s %.2f ms\n", row.Name, took.count() * 1000);
-        EXPECT_LT(took.count(), 5.0);
+        EXPECT_LT(took.count(), 10.0); // ends, against a wait without end; the figure is printed
         if (!row.Opens) {
             EXPECT_EQ(ReadFileText(windows.Path() + "/SERVICES.INI"), before);
         }
@@ -341,7 +341,7 @@ TEST_F(TPortAccessTest, AFolderExchangedUnderARunningServiceRedirectsNothing)
             return false;
         const pid_t parent = ::getpid(), swapper = ::fork();
         if (swapper != 0) return swapper > 0;
-        // Exchanges until the second user's process ends, and at most this many times (seconds).
+        // Exchanges until the second user's process ends, and at most this many times.
         ::prctl(PR_SET_PDEATHSIG, SIGKILL);
         for (long i = 0; i < 2'000'000 && ::getppid() == parent; ++i)
             ::renameat2(AT_FDCWD, drivers.c_str(), AT_FDCWD, theirs.c_str(), RENAME_EXCHANGE);
@@ -366,7 +366,7 @@ TEST_F(TPortAccessTest, AFolderExchangedUnderARunningServiceRedirectsNothing)
     EXPECT_EQ(opened, 0);
     EXPECT_EQ(theirsRead, 0);
     EXPECT_NE(said.find(system32 + " refused: "), std::string::npos) << said;
-    EXPECT_LT(longest, 5.0);
+    EXPECT_LT(longest, 10.0);
     // Their folder, held by a descriptor: the exchanges go on meanwhile.
     int their = -1;
     for (int tries = 0; their < 0 && tries < 1000; ++tries)
