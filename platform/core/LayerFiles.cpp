@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -88,15 +89,17 @@ const TFolder& Folder(TChain& Chain, const std::string& Rel)
 }
 
 // Path relative to the Windows folder of Chain ("" for the folder itself). Refused (false, errno
-// EACCES, said) when it lies outside the Windows folder or has a part "." or "..": a path the
-// database holds is followed only down the chain.
+// EACCES, said) when it lies outside the Windows folder, has a part "." or "..", or is longer
+// than any path the system takes (the chain is walked a name at a time, and a path the
+// database holds may be of any length): a path the database holds is followed only down the
+// chain.
 bool Locate(const TChain& Chain, const std::string& Path, std::string& Rel)
 {
     const std::string& root = Chain.Root;
     Rel.clear();
     if (Path == root) return true;
-    const bool inside =
-        Path.size() > root.size() + 1 && Path.compare(0, root.size(), root) == 0 && Path[root.size()] == '/';
+    const bool inside = Path.size() > root.size() + 1 && Path.size() < PATH_MAX &&
+                        Path.compare(0, root.size(), root) == 0 && Path[root.size()] == '/';
     if (inside) Rel = Path.substr(root.size() + 1);
     const std::string parts = "/" + Rel + "/";
     const bool plain = inside && parts.find("//") == std::string::npos && parts.find("/./") == std::string::npos &&
