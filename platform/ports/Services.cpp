@@ -10,10 +10,8 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <memory>
 #include <set>
-#include <vector>
 
 namespace {
 
