@@ -16,13 +16,13 @@
 
 namespace {
 
-// The rule, for a folder or file of the layer with status St; null when it is trusted.
-const char* Untrusted(const struct stat& St)
+// The rule, for a folder (Folder) or a file of the layer with status St; null when it is trusted.
+const char* Untrusted(const struct stat& St, bool Folder)
 {
     if (S_ISLNK(St.st_mode)) return "it is a symbolic link";
     if (St.st_uid != 0 && St.st_uid != ::geteuid()) return "it belongs to another user than root or this one";
     if (St.st_mode & (S_IWGRP | S_IWOTH)) return "users other than its owner may write it";
-    if (S_ISDIR(St.st_mode)) return nullptr;
+    if (Folder) return S_ISDIR(St.st_mode) ? nullptr : "it is no folder";
     if (!S_ISREG(St.st_mode)) return "it is no regular file";
     if (St.st_nlink != 1) return "it has more than one link";
     return nullptr;
@@ -77,7 +77,7 @@ const TFolder& Folder(TChain& Chain, const std::string& Rel)
     else if (::fstat(folder.Fd, &st) != 0)
         why = "it cannot be examined";
     else
-        why = S_ISDIR(st.st_mode) || S_ISLNK(st.st_mode) ? Untrusted(st) : "it is no folder";
+        why = Untrusted(st, true);
     if (folder.Fd < 0 && !why) {
         folder.Error = ENOENT;
     } else if (why) {
@@ -131,7 +131,7 @@ int FolderOfFile(TChain& Chain, const std::string& Path, std::string& Name)
 // The rule for a file of status St, and for a Lock also: whoever may open a lock may hold it.
 const char* Unfit(const struct stat& St, bool Lock)
 {
-    if (const char* why = Untrusted(St)) return why;
+    if (const char* why = Untrusted(St, false)) return why;
     if (Lock && (St.st_mode & 07777) != 0600)
         return "a lock must belong to this user or root, with mode 0600 and one link";
     return nullptr;

@@ -212,7 +212,7 @@ TEST_F(TPortAccessTest, WhatAnotherUserOwnsPlantsOrNamesRedirectsNothing)
 {
     if (!TOtherUser::Works()) GTEST_SKIP() << "no second user on this machine";
     namespace fs = std::filesystem;
-    enum TPlant { Nothing, Database, LinkToRootsFile, HardLink, Fifo, HeldRootsLock, Removed, Oversized };
+    enum TPlant { Nothing, Database, LinkToRootsFile, HardLink, Fifo, Folder, HeldRootsLock, Removed, Oversized };
     struct TRow {
         const char* Name;
         mode_t Folders; // the Windows folder and SYSTEM32
@@ -251,6 +251,7 @@ TEST_F(TPortAccessTest, WhatAnotherUserOwnsPlantsOrNamesRedirectsNothing)
         {"the database lock hard-linked to root's file", 0755, nullptr, "SERVICES.LCK", HardLink, nullptr, false,
          "SERVICES.LCK"},
         {"a FIFO as the device log", 0755, nullptr, log, Fifo, nullptr, false, log},
+        {"a folder of root's as the device log", 0755, nullptr, log, Folder, nullptr, false, log},
         {"a 0644 device lock of root's held by another user", 0755, nullptr, lock, HeldRootsLock, nullptr, false, lock},
         {"a database too large to be one", 0755, nullptr, "SERVICES.INI", Oversized, nullptr, false, "SERVICES.INI"},
     };
@@ -291,6 +292,9 @@ TEST_F(TPortAccessTest, WhatAnotherUserOwnsPlantsOrNamesRedirectsNothing)
         }
         if (row.Plant == Fifo) {
             ASSERT_EQ(::mkfifo(planted.c_str(), 0644), 0);
+        }
+        if (row.Plant == Folder) {
+            ASSERT_EQ(::mkdir(planted.c_str(), 0755), 0);
         }
         if (row.Plant == Oversized) WriteFileText(planted, std::string((1 << 20) + 1, '\n'));
         if (row.Plant == HeldRootsLock) { // an administrator's touch
