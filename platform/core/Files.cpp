@@ -11,7 +11,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <climits>
 #include <algorithm>
 #include <cstdint>
@@ -165,7 +164,6 @@ TFileSystem::TReadResult TFileSystem::ReadWholeFile(const std::string& Path, std
 
 bool TFileSystem::ReplaceWholeFile(const std::string& Path, const std::string& Data, TLinks Links)
 {
-    const TLayerUse use; // a file of the layer: its folder reached once
     TFolder folder;
     std::string name;
     struct stat old {};
@@ -178,7 +176,9 @@ bool TFileSystem::ReplaceWholeFile(const std::string& Path, const std::string& D
         existed = ::fstatat(folder.Fd, name.c_str(), &old, 0) == 0;
         if (existed && !S_ISREG(old.st_mode)) return false;
     } else {
-        // One of the layer's own files: its folder as the chain has it, the file as the rule allows.
+        // One of the layer's own files: its folder as the chain has it, the file as the rule allows,
+        // in one use; the write goes through the folder's own descriptor.
+        const TLayerUse use;
         folder.Fd = OpenLayerFolder(FolderOf(Path));
         if (folder.Fd < 0 || !LayerFileTrusted(Path)) return false;
         name = ExtractFileName(Path);

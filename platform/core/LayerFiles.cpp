@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -15,13 +16,13 @@
 
 namespace {
 
-// The rule, for a folder or file of the layer with status St; null when it is trusted.
-const char* Untrusted(const struct stat& St)
+// The rule, for a folder (Folder) or a file of the layer with status St; null when it is trusted.
+const char* Untrusted(const struct stat& St, bool Folder)
 {
     if (S_ISLNK(St.st_mode)) return "it is a symbolic link";
     if (St.st_uid != 0 && St.st_uid != ::geteuid()) return "it belongs to another user than root or this one";
     if (St.st_mode & (S_IWGRP | S_IWOTH)) return "users other than its owner may write it";
-    if (S_ISDIR(St.st_mode)) return nullptr;
+    if (Folder) return S_ISDIR(St.st_mode) ? nullptr : "it is no folder";
     if (!S_ISREG(St.st_mode)) return "it is no regular file";
     if (St.st_nlink != 1) return "it has more than one link";
     return nullptr;
@@ -76,7 +77,7 @@ const TFolder& Folder(TChain& Chain, const std::string& Rel)
     else if (::fstat(folder.Fd, &st) != 0)
         why = "it cannot be examined";
     else
-        why = S_ISDIR(st.st_mode) || S_ISLNK(st.st_mode) ? Untrusted(st) : "it is no folder";
+        why = Untrusted(st, true);
     if (folder.Fd < 0 && !why) {
         folder.Error = ENOENT;
     } else if (why) {
@@ -88,15 +89,17 @@ const TFolder& Folder(TChain& Chain, const std::string& Rel)
 }
 
 // Path relative to the Windows folder of Chain ("" for the folder itself). Refused (false, errno
-// EACCES, said) when it lies outside the Windows folder or has a part "." or "..": a path the
-// database holds is followed only down the chain.
+// EACCES, said) when it lies outside the Windows folder, has a part "." or "..", or is longer
+// than any path the system takes (the chain is walked a name at a time, and a path the
+// database holds may be of any length): a path the database holds is followed only down the
+// chain.
 bool Locate(const TChain& Chain, const std::string& Path, std::string& Rel)
 {
     const std::string& root = Chain.Root;
     Rel.clear();
     if (Path == root) return true;
-    const bool inside =
-        Path.size() > root.size() + 1 && Path.compare(0, root.size(), root) == 0 && Path[root.size()] == '/';
+    const bool inside = Path.size() > root.size() + 1 && Path.size() < PATH_MAX &&
+                        Path.compare(0, root.size(), root) == 0 && Path[root.size()] == '/';
     if (inside) Rel = Path.substr(root.size() + 1);
     const std::string parts = "/" + Rel + "/";
     const bool plain = inside && parts.find("//") == std::string::npos && parts.find("/./") == std::string::npos &&
@@ -128,7 +131,7 @@ int FolderOfFile(TChain& Chain, const std::string& Path, std::string& Name)
 // The rule for a file of status St, and for a Lock also: whoever may open a lock may hold it.
 const char* Unfit(const struct stat& St, bool Lock)
 {
-    if (const char* why = Untrusted(St)) return why;
+    if (const char* why = Untrusted(St, false)) return why;
     if (Lock && (St.st_mode & 07777) != 0600)
         return "a lock must belong to this user or root, with mode 0600 and one link";
     return nullptr;

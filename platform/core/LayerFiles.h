@@ -7,10 +7,10 @@
 // writable by others all the same), a folder only when it is one, a file only when it is a regular
 // file with one link (another name of it could stand anywhere). Nothing is reached through a
 // symbolic link below the Windows folder, whose path is the system's own choice. Every file of the
-// layer lies in the Windows folder or below it, named by plain names ("." and ".." are none): a path
-// that leaves the chain of folders from the Windows folder down is refused like a file that fails
-// the rule. What fails is refused, never changed, and said on standard error: one line naming it
-// and why (a line just said is not said again).
+// layer lies in the Windows folder or below it, named by plain names ("." and ".." are none) in a
+// path no longer than the system takes: a path that leaves the chain of folders from the Windows
+// folder down is refused like a file that fails the rule. What fails is refused, never changed, and
+// said on standard error: one line naming it and why (a line just said is not said again).
 #pragma once
 #include <string>
 

@@ -50,9 +50,9 @@ void Take(TBlock& Block, const std::string& Key, const std::string& Value)
     bool sound = true;
     unsigned key = 0;
     if (Key == "DisplayName") {
-        key = 1, s.DisplayName = Value;
+        key = 1, s.DisplayName = Value, sound = OneLine(Value);
     } else if (Key == "ImagePath") {
-        key = 2, s.ImagePath = Value, sound = !Value.empty();
+        key = 2, s.ImagePath = Value, sound = !Value.empty() && OneLine(Value);
     } else {
         const std::optional<uint32_t> n = Number(Value);
         const uint32_t v = n.value_or(0);
@@ -111,6 +111,12 @@ std::string WriteServiceDatabase(const std::vector<TService>& Services)
             << "\nErrorControl=" << s.ErrorControl << "\nImagePath=" << s.ImagePath << "\nState=" << s.State
             << "\nDeletePending=" << (s.DeletePending ? 1 : 0) << "\n\n";
     return out.str();
+}
+
+bool OneLine(const std::string& Value)
+{
+    return std::none_of(Value.begin(), Value.end(),
+                        [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
 }
 
 bool SameServiceName(const std::string& A, const std::string& B)

@@ -37,15 +37,20 @@ struct TService {
     bool DeletePending = false;
 };
 
-// The whole entries of Text, in order. An entry that lacks one of the keys or holds a value
-// that WriteServiceDatabase never writes (a type other than a kernel driver, a state other
-// than stopped or running, a number with anything but decimal digits, an empty image path)
-// is damaged, by a cut or a hand, and left out as if absent: a service that cannot be trusted
-// is installed afresh rather than refused for good. Lines outside the blocks are ignored.
+// The whole entries of Text, in order. An entry that lacks one of the keys or holds a value that
+// WriteServiceDatabase never writes (a type other than a kernel driver, a state other than stopped
+// or running, a number with anything but decimal digits, an empty image path, a text with a control
+// character) is damaged, by a cut or a hand, and left out as if absent: a service that cannot be
+// trusted is installed afresh rather than refused for good. Lines outside the blocks are ignored.
 std::vector<TService> ReadServiceDatabase(const std::string& Text);
 
 // The text of Services, each value on one line (the caller keeps control characters out).
 std::string WriteServiceDatabase(const std::vector<TService>& Services);
+
+// Whether Value holds no control character. The database keeps each value on a line of its
+// own: a line break in one would forge the lines after it, and a NUL in a path would end the
+// name a file is opened by before the part that was judged.
+bool OneLine(const std::string& Value);
 
 // Service names, and a device's name against a driver file's stem, match ignoring case.
 bool SameServiceName(const std::string& A, const std::string& B);

@@ -10,10 +10,8 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <memory>
 #include <set>
-#include <vector>
 
 namespace {
 
@@ -93,15 +91,6 @@ std::string Text(const char* S)
     return S ? S : "";
 }
 
-// The database holds each value on a line of its own: a control character in one would
-// split it and forge the lines after it.
-bool OneLine(const char* S)
-{
-    for (; S && *S; ++S)
-        if (static_cast<unsigned char>(*S) < 0x20 || *S == 0x7F) return false;
-    return true;
-}
-
 // A driver file inside the Windows folder is kept relative to it, as the platform keeps its
 // own drivers under the system root: a database still serves when the folder is seen
 // elsewhere (a test's folder, a folder mounted in another place).
@@ -138,7 +127,7 @@ SC_HANDLE CreateServiceA(SC_HANDLE SCManager, const char* ServiceName, const cha
         return nullptr;
     }
     if (Text(ServiceName).empty() || ServiceType != SERVICE_KERNEL_DRIVER || Text(BinaryPathName).empty() ||
-        !OneLine(ServiceName) || !OneLine(DisplayName) || !OneLine(BinaryPathName)) {
+        !OneLine(Text(ServiceName)) || !OneLine(Text(DisplayName)) || !OneLine(Text(BinaryPathName))) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }

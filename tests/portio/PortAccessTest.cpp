@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <climits>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
@@ -180,6 +181,11 @@ TEST_F(TPortAccessTest, ADamagedDatabaseIsMendedByTheNextRun)
     std::vector<TRow> rows = {
         {"a driver of no type that runs", "[PORTACC]\n" + block + "State=4\nDeletePending=0\n", "none"},
         {"marked for deletion in no state", "[PORTACC]\n" + block + "State=0\nDeletePending=1\n", "none"},
+        // The path a file is opened by ends at the NUL: ".." would lead out of the Windows folder.
+        {"a driver path through a NUL that runs",
+         "[PORTACC]\n" + block.substr(0, block.find("ImagePath=") + 10) + std::string("..\0/PORTACC.SYS", 15) +
+             "\nState=4\nDeletePending=0\n",
+         "none"},
     };
     // Cut at both sides of every line break and inside every line.
     for (size_t start = 0, end; (end = whole.find('\n', start)) != std::string::npos; start = end + 1)
@@ -206,7 +212,7 @@ TEST_F(TPortAccessTest, WhatAnotherUserOwnsPlantsOrNamesRedirectsNothing)
 {
     if (!TOtherUser::Works()) GTEST_SKIP() << "no second user on this machine";
     namespace fs = std::filesystem;
-    enum TPlant { Nothing, Database, LinkToRootsFile, HardLink, Fifo, HeldRootsLock, Removed, Oversized };
+    enum TPlant { Nothing, Database, LinkToRootsFile, HardLink, Fifo, Folder, HeldRootsLock, Removed, Oversized };
     struct TRow {
         const char* Name;
         mode_t Folders; // the Windows folder and SYSTEM32
@@ -219,6 +225,9 @@ TEST_F(TPortAccessTest, WhatAnotherUserOwnsPlantsOrNamesRedirectsNothing)
     };
     const char* const lock = "SYSTEM32/DRIVERS/PORTACC.LCK";
     const char* const log = "SYSTEM32/DRIVERS/PORTACC.LOG";
+    std::string deep = "SYSTEM32/DRIVERS/";
+    while (deep.size() < PATH_MAX) deep += "a/";
+    deep += "PORTACC.SYS";
     const TRow rows[] = {
         {"root's folders, nothing planted", 0755, nullptr, "", Nothing, nullptr, true, nullptr},
         {"folders others may write", 0777, nullptr, "", Nothing, nullptr, false, "."},
@@ -231,6 +240,8 @@ TEST_F(TPortAccessTest, WhatAnotherUserOwnsPlantsOrNamesRedirectsNothing)
          false, "*"},
         {"root's database naming a driver outside through ..", 0755, nullptr, "SERVICES.INI", Database,
          "../pkg/PORTACC.SYS", false, "../pkg/PORTACC.SYS"},
+        {"root's database naming a driver by a path longer than the system takes", 0755, nullptr, "SERVICES.INI",
+         Database, deep.c_str(), false, deep.c_str()},
         {"another user's driver folder, the driver file removed by its owner", 0755, "SYSTEM32/DRIVERS",
          "SYSTEM32/DRIVERS/PORTACC.SYS", Removed, nullptr, false, "SYSTEM32/DRIVERS"},
         {"the database linked to root's file", 0755, nullptr, "SERVICES.INI", LinkToRootsFile, nullptr, false,
@@ -240,6 +251,7 @@ TEST_F(TPortAccessTest, WhatAnotherUserOwnsPlantsOrNamesRedirectsNothing)
         {"the database lock hard-linked to root's file", 0755, nullptr, "SERVICES.LCK", HardLink, nullptr, false,
          "SERVICES.LCK"},
         {"a FIFO as the device log", 0755, nullptr, log, Fifo, nullptr, false, log},
+        {"a folder of root's as the device log", 0755, nullptr, log, Folder, nullptr, false, log},
         {"a 0644 device lock of root's held by another user", 0755, nullptr, lock, HeldRootsLock, nullptr, false, lock},
         {"a database too large to be one", 0755, nullptr, "SERVICES.INI", Oversized, nullptr, false, "SERVICES.INI"},
     };
@@ -280,6 +292,9 @@ TEST_F(TPortAccessTest, WhatAnotherUserOwnsPlantsOrNamesRedirectsNothing)
         }
         if (row.Plant == Fifo) {
             ASSERT_EQ(::mkfifo(planted.c_str(), 0644), 0);
+        }
+        if (row.Plant == Folder) {
+            ASSERT_EQ(::mkdir(planted.c_str(), 0755), 0);
         }
         if (row.Plant == Oversized) WriteFileText(planted, std::string((1 << 20) + 1, '\n'));
         if (row.Plant == HeldRootsLock) { // an administrator's touch
