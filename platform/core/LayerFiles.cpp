@@ -99,7 +99,8 @@ bool Locate(const TChain& Chain, const std::string& Path, std::string& Rel)
     Rel.clear();
     if (Path == root) return true;
     const bool inside = Path.size() > root.size() + 1 && Path.size() < PATH_MAX &&
-                        Path.compare(0, root.size(), root) == 0 && Path[root.size()] == '/';
+                        Path.find('\0') == std::string::npos && Path.compare(0, root.size(), root) == 0 &&
+                        Path[root.size()] == '/';
     if (inside) Rel = Path.substr(root.size() + 1);
     const std::string parts = "/" + Rel + "/";
     const bool plain = inside && parts.find("//") == std::string::npos && parts.find("/./") == std::string::npos &&
@@ -162,6 +163,28 @@ int OpenEntry(int Fd, const std::string& Path, const std::string& Name, int Flag
     return Refuse(Path, why);
 }
 
+// Opens the entry of Path in its folder Fd, making it (O_CREAT in Flags, Mode) only where the run's
+// own user owns the folder: a file that a run of another user, one allowed to open root's files,
+// made in root's folder would be another user's to every root run after it, and shut them out.
+int OpenOrMake(int Fd, const std::string& Path, const std::string& Name, int Flags, mode_t Mode, bool Lock)
+{
+    struct stat folder {};
+    const bool make = (Flags & O_CREAT) && ::fstat(Fd, &folder) == 0 && folder.st_uid == ::geteuid();
+    if (make && Lock) {
+        // Made here, so its mode is ours to set whatever the umask took; one that is there is
+        // taken as it stands, never changed.
+        const int fd =
+            ::openat(Fd, Name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0600);
+        if (fd >= 0 && ::fchmod(fd, 0600) == 0) return fd;
+        if (fd >= 0) ::close(fd);
+        if (fd >= 0 || errno != EEXIST) return -1;
+    }
+    const int fd = OpenEntry(Fd, Path, Name, make && !Lock ? Flags : Flags & ~O_CREAT, Mode, Lock);
+    if (fd < 0 && errno == ENOENT && (Flags & O_CREAT) && !make)
+        return Refuse(Path, "it is missing, and only the owner of its folder makes it");
+    return fd;
+}
+
 // Whether the file Path, judged without opening it, passes the rule (for a Lock, a lock's).
 bool Trusted(const std::string& Path, bool Lock)
 {
@@ -206,7 +229,7 @@ int OpenLayerFile(const std::string& Path, int Flags, unsigned Mode)
     return InUse([&](TChain& Chain) {
         std::string name;
         const int folder = FolderOfFile(Chain, Path, name);
-        return folder < 0 ? -1 : OpenEntry(folder, Path, name, Flags, static_cast<mode_t>(Mode), false);
+        return folder < 0 ? -1 : OpenOrMake(folder, Path, name, Flags, static_cast<mode_t>(Mode), false);
     });
 }
 
@@ -220,14 +243,7 @@ int OpenLayerLock(const std::string& Path)
     return InUse([&](TChain& Chain) {
         std::string name;
         const int folder = FolderOfFile(Chain, Path, name);
-        if (folder < 0) return -1;
-        const int fd =
-            ::openat(folder, name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0600);
-        if (fd < 0) return errno == EEXIST ? OpenEntry(folder, Path, name, O_RDWR, 0, true) : -1;
-        // Made here, so its mode is ours to set whatever the umask took.
-        if (::fchmod(fd, 0600) == 0) return fd;
-        ::close(fd);
-        return -1;
+        return folder < 0 ? -1 : OpenOrMake(folder, Path, name, O_RDWR | O_CREAT, 0600, true);
     });
 }
 

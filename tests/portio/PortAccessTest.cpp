@@ -4,9 +4,11 @@
 #include "ServiceDatabase.h"
 
 #include <fcntl.h>
+#include <linux/securebits.h>
 #include <sys/file.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -163,6 +165,32 @@ TEST_F(TPortAccessTest, AnotherUsersLocksHoldUpNoRun)
     port.CloseAccess();
     ::alarm(0);
     EXPECT_EQ(ServiceState(), "none");
+}
+
+// A run of an ordinary user that may open root's files (CAP_DAC_OVERRIDE) uses a service root
+// left running, but makes no file in root's folders: a device lock or log of that user's there
+// would shut every later root run out.
+TEST_F(TPortAccessTest, AUserAllowedRootsFilesMakesNoneThatShutsRootOut)
+{
+    if (::geteuid() != 0) GTEST_SKIP() << "needs to act as another user";
+    LeaveService(true); // as a root run left it, before any device opened
+    const pid_t child = ::fork();
+    if (child == 0) {
+        // Keeps every capability as it becomes uid 65534.
+        if (::prctl(PR_SET_SECUREBITS, SECBIT_NO_SETUID_FIXUP) != 0 || ::setegid(65534) != 0 || ::seteuid(65534) != 0)
+            ::_exit(2);
+        TPortAccess port(nullptr);
+        ::_exit(port.OpenAccess() ? 1 : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status; // no lock of root's to take
+    EXPECT_FALSE(std::filesystem::exists(Windows.Path() + "/SYSTEM32/DRIVERS/PORTACC.LCK"));
+    EXPECT_FALSE(std::filesystem::exists(Windows.Path() + "/SYSTEM32/DRIVERS/PORTACC.LOG"));
+    TPortAccess port(nullptr);
+    EXPECT_TRUE(port.OpenAccess());
+    port.CloseAccess();
+    EXPECT_EQ(ServiceState(), "running");
 }
 
 // A database cut anywhere, or holding values no save writes, never shuts the component out:
