@@ -34,13 +34,16 @@ private:
 void SayRefused(const std::string& Path, const char* Why);
 
 // Opens the file Path (open(2) Flags: access, O_CREAT, O_APPEND) where the rule allows it, judged
-// as it was opened, never waiting (a FIFO is refused, not opened). A new file gets Mode. -1 with
-// errno EACCES when refused, ENOENT when it or its folder is missing.
+// as it was opened, never waiting (a FIFO is refused, not opened). A new file gets Mode, and is
+// made only in a folder of the running user's: in another's (root's, for a run allowed to open
+// root's files) it would be another user's file to the owner's runs, and shut them out. -1 with
+// errno EACCES when refused, ENOENT when its folder is missing.
 int OpenLayerFile(const std::string& Path, int Flags, unsigned Mode);
 // Whether the rule allows the file Path, judged without opening or making it: its folder is
 // trusted, and the file is, where it is there (nothing can be planted in a missing one).
 bool LayerFileTrusted(const std::string& Path);
-// A lock file of the layer, opened for reading and writing (made, mode 0600, when missing).
+// A lock file of the layer, opened for reading and writing (made, mode 0600, when missing, where
+// OpenLayerFile would make a file).
 // Whoever may open a lock may hold it, so one that is there must also be readable by no one else:
 // mode 0600. -1 when refused (EACCES) or its folder is missing (ENOENT).
 int OpenLayerLock(const std::string& Path);
