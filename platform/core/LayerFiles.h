@@ -37,7 +37,8 @@ void SayRefused(const std::string& Path, const char* Why);
 // as it was opened, never waiting (a FIFO is refused, not opened). A new file gets Mode, and is
 // made only in a folder of the running user's: in another's (root's, for a run allowed to open
 // root's files) it would be another user's file to the owner's runs, and shut them out. -1 with
-// errno EACCES when refused, ENOENT when its folder is missing.
+// errno EACCES when refused, ENOENT when its folder is missing (or, opened without O_CREAT, the
+// file).
 int OpenLayerFile(const std::string& Path, int Flags, unsigned Mode);
 // Whether the rule allows the file Path, judged without opening or making it: its folder is
 // trusted, and the file is, where it is there (nothing can be planted in a missing one).
