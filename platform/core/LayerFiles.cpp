@@ -60,31 +60,20 @@ thread_local TChain* gChain = nullptr;
 const TFolder& Folder(TChain& Chain, const std::string& Rel)
 {
     if (const auto known = Chain.Folders.find(Rel); known != Chain.Folders.end()) return known->second;
-    TFolder folder;
+    const auto slash = Rel.find_last_of('/');
+    const std::string up = slash == std::string::npos ? std::string() : Rel.substr(0, slash);
+    const TFolder above = Rel.empty() ? TFolder{} : Folder(Chain, up);
+    if (!Rel.empty() && above.Fd < 0) return Chain.Folders.emplace(Rel, TFolder{-1, above.Error}).first->second;
     const std::string path = Rel.empty() ? Chain.Root : Chain.Root + "/" + Rel;
-    if (Rel.empty()) {
-        folder.Fd = ::open(path.c_str(), O_PATH | O_CLOEXEC);
-    } else {
-        const auto slash = Rel.find_last_of('/');
-        const TFolder& above = Folder(Chain, slash == std::string::npos ? std::string() : Rel.substr(0, slash));
-        if (above.Fd < 0) return Chain.Folders.emplace(Rel, TFolder{-1, above.Error}).first->second;
-        folder.Fd = ::openat(above.Fd, Rel.substr(slash + 1).c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
-    }
+    TFolder folder{Rel.empty() ? ::open(path.c_str(), O_PATH | O_CLOEXEC)
+                               : ::openat(above.Fd, Rel.substr(slash + 1).c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC)};
     struct stat st {};
-    const char* why = nullptr;
-    if (folder.Fd < 0)
-        why = errno == ENOENT || errno == ENOTDIR ? nullptr : std::strerror(errno);
-    else if (::fstat(folder.Fd, &st) != 0)
-        why = "it cannot be examined";
-    else
-        why = Untrusted(st, true);
-    if (folder.Fd < 0 && !why) {
-        folder.Error = ENOENT;
-    } else if (why) {
-        if (folder.Fd >= 0) ::close(folder.Fd);
-        folder = {-1, EACCES};
-        SayRefused(path, why);
-    }
+    const char* why = folder.Fd < 0 ? (errno == ENOENT || errno == ENOTDIR ? nullptr : std::strerror(errno))
+                      : ::fstat(folder.Fd, &st) != 0 ? "it cannot be examined"
+                                                     : Untrusted(st, true);
+    if (folder.Fd >= 0 && why) ::close(folder.Fd);
+    if (why) SayRefused(path, why);
+    if (folder.Fd < 0 || why) folder = {-1, why ? EACCES : ENOENT};
     return Chain.Folders.emplace(Rel, folder).first->second;
 }
 

@@ -44,9 +44,9 @@ int OpenLayerFile(const std::string& Path, int Flags, unsigned Mode);
 // trusted, and the file is, where it is there (nothing can be planted in a missing one).
 bool LayerFileTrusted(const std::string& Path);
 // A lock file of the layer, opened for reading and writing (made, mode 0600, when missing, where
-// OpenLayerFile would make a file).
-// Whoever may open a lock may hold it, so one that is there must also be readable by no one else:
-// mode 0600. -1 when refused (EACCES) or its folder is missing (ENOENT).
+// OpenLayerFile would make a file). Whoever may open a lock may hold it, so one that is there must
+// also be readable by no one else: mode 0600. -1 when refused (EACCES) or its folder is missing
+// (ENOENT).
 int OpenLayerLock(const std::string& Path);
 // Whether OpenLayerLock would take Path, judged without making or opening it.
 bool LayerLockTrusted(const std::string& Path);

@@ -51,13 +51,3 @@ std::string DeviceLockFile(const std::string& DriverFile)
 {
     return ReplaceExtension(DriverFile, ".LCK");
 }
-
-bool DeviceFilesUsable(const std::string& DriverFile, const TKernelDriver* Driver, uint32_t& Error)
-{
-    const TLayerUse use;
-    // Both are judged, so that what is refused is said whole at once.
-    const bool lock = LayerLockTrusted(DeviceLockFile(DriverFile));
-    const bool files = !Driver || Driver->Usable(Error);
-    if (!lock) Error = ERROR_ACCESS_DENIED;
-    return lock && files;
-}

@@ -49,9 +49,3 @@ std::unique_ptr<TKernelDriver> LoadKernelDriver(const std::string& DriverFile, T
 
 // The lock file that an open device of DriverFile holds: its name with ".LCK", beside it.
 std::string DeviceLockFile(const std::string& DriverFile);
-// Whether the device of DriverFile could open as far as files go: its lock and what Driver, the
-// driver loaded from the file, keeps (Usable). Judged before a service is installed or started, so
-// that a run refused at the device leaves the service database as it found it. With Driver null
-// (none loaded) the lock is judged alone, in a folder the rule must trust all the same. False with
-// Error 5; true leaves Error as it was.
-bool DeviceFilesUsable(const std::string& DriverFile, const TKernelDriver* Driver, uint32_t& Error);

@@ -75,15 +75,17 @@ TService* ServiceOf(TServiceDatabase& Db, SC_HANDLE Service, uint32_t Right)
     return s;
 }
 
-// Judges the driver of File as a start would: loaded, and its device's files usable
-// (KernelDrivers.h). ERROR_SUCCESS when usable; otherwise the start's error.
+// Judges the driver of File as a start would: loaded, and the files its device would use (its
+// lock, and what the driver keeps) usable, so that a run refused at the device leaves the
+// database as it found it. The lock is judged also without a driver: a missing driver file alone
+// would let the install go ahead. ERROR_SUCCESS when usable; otherwise the start's error.
 uint32_t JudgeDriver(const std::string& File)
 {
     uint32_t error = ERROR_SUCCESS;
     const auto driver = LoadKernelDriver(File, TDriverLoad::Service, error);
-    // Also without a driver: a missing driver file alone would let the install go ahead.
-    if (!DeviceFilesUsable(File, driver.get(), error) || !driver) return error;
-    return ERROR_SUCCESS;
+    // Both are judged, so that what is refused is said whole at once.
+    const bool lock = LayerLockTrusted(DeviceLockFile(File)), files = !driver || driver->Usable(error);
+    return !lock ? ERROR_ACCESS_DENIED : !files || !driver ? error : ERROR_SUCCESS;
 }
 
 std::string Text(const char* S)

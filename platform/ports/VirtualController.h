@@ -19,7 +19,7 @@
 // The log reaches the disk at each write and when the device closes. It is a file of the layer
 // (LayerFiles.h: never through a link, a regular file only, never waiting on a pipe); where the
 // rule refuses it, the device does not open (5), and its service is neither installed nor
-// started (KernelDrivers.h, DeviceFilesUsable).
+// started (Services.h).
 #pragma once
 #include "PortDriver.h"
 
