@@ -140,10 +140,11 @@ SC_HANDLE CreateServiceA(SC_HANDLE SCManager, const char* ServiceName, const cha
         SetLastError(s->DeletePending ? ERROR_SERVICE_MARKED_FOR_DELETE : ERROR_SERVICE_EXISTS);
         return nullptr;
     }
-    // What a start would refuse for good is refused before anything is recorded; a driver file
+    // What a start would refuse for good, of the file a start would find (a relative path lies in
+    // the Windows folder), is refused before anything is recorded; a driver file
     // that is missing or names no driver of ours is only found out by the start, as ever (in a
     // folder where the device's lock may stand).
-    if (JudgeDriver(BinaryPathName) == ERROR_ACCESS_DENIED) {
+    if (JudgeDriver(ResolveProfilePath(BinaryPathName)) == ERROR_ACCESS_DENIED) {
         SetLastError(ERROR_ACCESS_DENIED);
         return nullptr;
     }

@@ -42,7 +42,8 @@ TEST_F(TServiceManagerTest, ErrorsOfTheServiceCalls)
         EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
     }
     EXPECT_EQ(ServiceState(), "none");
-    SC_HANDLE service = scm.Create(Windows.Path() + "/SYSTEM32/DRIVERS/MISSING.SYS");
+    // A path relative to the Windows folder, as the database keeps one, is judged where a start finds it.
+    SC_HANDLE service = scm.Create("SYSTEM32/DRIVERS/MISSING.SYS");
     ASSERT_NE(service, nullptr);
     EXPECT_EQ(scm.Create(Windows.DriverFile()), nullptr);
     EXPECT_EQ(GetLastError(), ERROR_SERVICE_EXISTS);
