@@ -8,38 +8,49 @@
 
 #include <QContextMenuEvent>
 #include <QMenu>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPointer>
 #include <QSignalBlocker>
 #include <QValidator>
 #include <qdrawutil.h>
 
 #include <algorithm>
+#include <utility>
 
-// Sees each change of the text beside the text before it: what the two share at the start and
-// at the end, the change kept; the rest of the new text is what it put in, and of that only as
-// much stays as fits the limit beside what was kept. A change that only takes out passes whole.
+// Sees each change of the text beside the text before it. The change ends at the caret, so what
+// follows the caret, as far as it is the same as before, was kept; so was what the two share at
+// the start. The rest of the new text is what the change put in. A change that puts in more than
+// fits the limit beside what was kept is refused, which QLineEdit takes back as one of its own
+// steps, and TEdit then puts in the part that fits as a step of its own: so the caret ends after
+// that part and Ctrl+Z takes it back, as it does a typed key. Undo and redo bring back the box's
+// own earlier texts and pass whole.
 class TEdit::TLimit : public QValidator {
 public:
     explicit TLimit(TEdit& Box) : QValidator(&Box), FBox(Box) {}
     State validate(QString& Input, int& Pos) const override
     {
+        if (FBox.FTakingBack) return Acceptable;
         const QString& before = FBox.FBefore;
         const qsizetype shorter = std::min(Input.size(), before.size());
+        const qsizetype afterCaret = std::min<qsizetype>(Input.size() - Pos, shorter);
         qsizetype head = 0, tail = 0;
-        while (head < shorter && Input.at(head) == before.at(head)) ++head;
-        while (tail < shorter - head && Input.at(Input.size() - 1 - tail) == before.at(before.size() - 1 - tail)) ++tail;
+        while (tail < afterCaret && Input.at(Input.size() - 1 - tail) == before.at(before.size() - 1 - tail)) ++tail;
+        while (head < shorter - tail && Input.at(head) == before.at(head)) ++head;
         const qsizetype put = Input.size() - head - tail;
         const qsizetype fits = std::clamp<qsizetype>(FBox.FMaxLength - head - tail, 0, put);
-        if (fits < put) {
-            Input.remove(head + fits, put - fits);
-            Pos = static_cast<int>(head + fits);
-        }
-        return Acceptable;
+        if (fits == put) return Acceptable;
+        FBox.FRefused = {before, Input.left(head + fits) + Input.right(tail)};
+        // Put in as the box's own event ends, else (a paste from the context menu) when the queue
+        // comes round: queued on the application, as the box's next event would take it first.
+        QMetaObject::invokeMethod(
+            qApp, [Box = QPointer<TEdit>(&FBox)] { if (Box && Box->FRefused) Box->PutInWhatFits(false); }, Qt::QueuedConnection);
+        return Invalid;
     }
 
 private:
-    const TEdit& FBox;
+    TEdit& FBox;
 };
 
 TEdit::TEdit(int MaxLength, QWidget* Parent) : QLineEdit(Parent), FMaxLength(MaxLength)
@@ -53,6 +64,40 @@ void TEdit::SetText(const QString& Text)
 {
     FBefore = Text; // no change to take back
     setText(Text);
+}
+
+bool TEdit::event(QEvent* E)
+{
+    auto* key = E->type() == QEvent::KeyPress ? static_cast<QKeyEvent*>(E) : nullptr;
+    FTakingBack = key && (key->matches(QKeySequence::Undo) || key->matches(QKeySequence::Redo));
+    auto earlier = std::exchange(FRefused, std::nullopt); // refused outside an event, put in when queued
+    const bool handled = QLineEdit::event(E);
+    FTakingBack = false;
+    if (FRefused)
+        PutInWhatFits(true);
+    else
+        FRefused = std::move(earlier);
+    return handled;
+}
+
+void TEdit::PutInWhatFits(bool Now)
+{
+    const auto [before, fitted] = *FRefused;
+    FRefused.reset();
+    // QLineEdit keeps a refused change after one of its undo steps that was refused too (as a
+    // long text's deletion taken back from the context menu); that change is taken back here.
+    if (Now && text() != before) {
+        FTakingBack = true;
+        undo();
+        FTakingBack = false;
+    }
+    if (text() != before) return;
+    // The refused change replaced the selection, now back, or put in at the caret.
+    const qsizetype start = hasSelectedText() ? selectionStart() : cursorPosition();
+    const qsizetype end = hasSelectedText() ? selectionEnd() : cursorPosition();
+    const qsizetype kept = before.size() - end;
+    if (fitted.size() < start + kept || !fitted.startsWith(before.left(start)) || !fitted.endsWith(before.right(kept))) return;
+    insert(fitted.mid(start, fitted.size() - start - kept));
 }
 
 TSpeedButton::TSpeedButton(QWidget* Parent) : QAbstractButton(Parent)

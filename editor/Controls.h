@@ -10,6 +10,9 @@
 #include <QTabBar>
 #include <QWidget>
 
+#include <optional>
+#include <utility>
+
 class QMenu;
 
 // A flat picture button. GroupIndex 0: no down state. Buttons with the same parent and the
@@ -75,18 +78,26 @@ private:
 };
 
 // A one-line edit box whose MaxLength limits what the user enters, as the class library's box
-// does: of a typed key, a paste or a drop, what would pass the limit goes, and a text longer
-// than the limit can be shortened but not lengthened. A text set by SetText stands whole,
-// however long; QLineEdit's setText and setMaxLength would cut it.
+// does: of a typed key, a paste or a drop, what would pass the limit goes (what stays is one step
+// for Ctrl+Z, as in QLineEdit), and a text longer than the limit can be shortened but not
+// lengthened. A text set by SetText stands whole, however long; QLineEdit's setMaxLength would
+// cut it.
 class TEdit : public QLineEdit {
 public:
     TEdit(int MaxLength, QWidget* Parent);
     void SetText(const QString& Text);
 
+protected:
+    bool event(QEvent* E) override;
+
 private:
     class TLimit;
+    void PutInWhatFits(bool Now); // Now: in the event that made the change
     const int FMaxLength;
-    QString FBefore; // the text as the last change left it
+    QString FBefore;          // the text as the last change left it
+    bool FTakingBack = false; // an undo or redo under way
+    // Of a change refused in the event under way: the text before it and what fits of it.
+    std::optional<std::pair<QString, QString>> FRefused;
 };
 
 // The class library's measures where Qt's style differs and a caption would not fit: a tool

@@ -406,6 +406,7 @@ TEST_F(MainWindow, NameBoxEnterArrowKeyAndLengthLimit)
         Qt::KeyboardModifiers Modifiers;
         std::string Typed;
         std::string Saved;
+        bool ThenUndo = false; // Ctrl+Z last
     };
     for (const Row& row : {
              Row{"a long name, End", loaded, Qt::Key_End, {}, "", loaded},
@@ -414,6 +415,9 @@ TEST_F(MainWindow, NameBoxEnterArrowKeyAndLengthLimit)
              Row{"33 letters typed", "", Qt::Key_End, {}, std::string(33, 'q'), std::string(32, 'q')},
              Row{"a paste past 32 keeps what fits", std::string(30, 'n'), Qt::Key_V, Qt::ControlModifier, "",
                  std::string(30, 'n') + "xy"},
+             Row{"a paste cut to fit taken back", std::string(30, 'n'), Qt::Key_V, Qt::ControlModifier, "",
+                 std::string(30, 'n'), true},
+             Row{"a long name's Backspace taken back", loaded, Qt::Key_Backspace, {}, "", loaded, true},
          }) {
         SCOPED_TRACE(row.Name);
         WriteFileText(path, "[GLOBAL_PARAMETERS]\nModel_Number=Keysmith591\n[KEY0]\nLevel_1_Name=" + row.Loaded + "\n");
@@ -422,11 +426,28 @@ TEST_F(MainWindow, NameBoxEnterArrowKeyAndLengthLimit)
         QTest::keyClick(W->EditName, Qt::Key_End);
         QTest::keyClick(W->EditName, row.Key, row.Modifiers);
         QTest::keyClicks(W->EditName, QString::fromStdString(row.Typed));
+        if (row.ThenUndo) QTest::keyClick(W->EditName, Qt::Key_Z, Qt::ControlModifier);
         SaveDefinition(path);
         const std::string saved = ReadFileText(path);
         EXPECT_NE(saved.find("[KEY0]\nLevel_1_Name=" + row.Saved + "\n"), std::string::npos)
             << saved.substr(saved.find("[KEY0]"), 60);
     }
+    // What a paste or key puts in is told from what was there by the caret: of "nx" pasted first
+    // into 31 n's the "n" fits, and a refused key leaves the caret where it was. A paste from the
+    // context menu, outside the box's own events, is cut to fit as the events come round.
+    W->EditName->SetText(QString(31, 'n'));
+    W->EditName->setCursorPosition(0);
+    QApplication::clipboard()->setText("nx");
+    QTest::keyClick(W->EditName, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(W->EditName->text().toStdString(), std::string(32, 'n'));
+    W->EditName->setCursorPosition(16);
+    QTest::keyClicks(W->EditName, "n");
+    EXPECT_EQ(W->EditName->cursorPosition(), 16);
+    W->EditName->SetText(QString(31, 'n'));
+    W->EditName->setCursorPosition(0);
+    W->EditName->paste();
+    QApplication::processEvents();
+    EXPECT_EQ(W->EditName->text().toStdString(), std::string(32, 'n'));
 }
 
 TEST_F(MainWindow, EraseMacro)
