@@ -44,8 +44,10 @@ public:
         FBox.FRefused = {before, Input.left(head + fits) + Input.right(tail)};
         // Put in as the box's own event ends, else (a paste from the context menu) when the queue
         // comes round: queued on the application, as the box's next event would take it first.
-        QMetaObject::invokeMethod(
-            qApp, [Box = QPointer<TEdit>(&FBox)] { if (Box && Box->FRefused) Box->PutInWhatFits(false); }, Qt::QueuedConnection);
+        const auto putIn = [Box = QPointer<TEdit>(&FBox)] {
+            if (Box && Box->FRefused) Box->PutInWhatFits(false);
+        };
+        QMetaObject::invokeMethod(qApp, putIn, Qt::QueuedConnection);
         return Invalid;
     }
 
@@ -96,7 +98,8 @@ void TEdit::PutInWhatFits(bool Now)
     const qsizetype start = hasSelectedText() ? selectionStart() : cursorPosition();
     const qsizetype end = hasSelectedText() ? selectionEnd() : cursorPosition();
     const qsizetype kept = before.size() - end;
-    if (fitted.size() < start + kept || !fitted.startsWith(before.left(start)) || !fitted.endsWith(before.right(kept))) return;
+    if (fitted.size() < start + kept || !fitted.startsWith(before.left(start)) || !fitted.endsWith(before.right(kept)))
+        return;
     insert(fitted.mid(start, fitted.size() - start - kept));
 }
 
