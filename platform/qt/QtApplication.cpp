@@ -128,7 +128,7 @@ QRect WholeRect(const QWidget& W)
 
 void TFrame::paintEvent(QPaintEvent* E)
 {
-    // Set once for good: the same rectangle again changes nothing and asks for no paint.
+    // Set only when it differs (after a resize, a move, a new screen): setting it asks for a paint.
     if (const QRect whole = WholeRect(*this); frameRect() != whole) setFrameRect(whole);
     QFrame::paintEvent(E);
 }
