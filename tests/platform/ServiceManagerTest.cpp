@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 
@@ -214,6 +215,7 @@ TEST_F(TServiceManagerTest, AChangeWaitsForTheDatabaseLockAFewSecondsAtMost)
     EXPECT_FALSE(StartServiceA(service, 0, nullptr));
     EXPECT_EQ(GetLastError(), ERROR_SERVICE_DATABASE_LOCKED);
     const auto waited = std::chrono::steady_clock::now() - start;
+    std::printf("waited %.2f s for the held lock\n", std::chrono::duration<double>(waited).count());
     EXPECT_GE(waited, std::chrono::seconds(1));
     EXPECT_LT(waited, std::chrono::seconds(10)); // a few seconds, on a loaded machine too
     ::close(stuck);
